@@ -1,0 +1,15 @@
+# The host build: the launcher's sources on the simulated platform, and the
+# tests, with AddressSanitizer and UndefinedBehaviorSanitizer.
+enable_testing()
+find_package(GTest REQUIRED)
+
+set(SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+add_library(launcher_sim STATIC
+    ${LAUNCHER_SOURCES}
+    platform/host/sim.cpp)
+target_include_directories(launcher_sim PUBLIC ${LAUNCHER_INCLUDES} platform/host)
+target_compile_options(launcher_sim PUBLIC ${SANITIZERS} -Wall -Wextra)
+target_link_options(launcher_sim PUBLIC ${SANITIZERS})
+
+add_subdirectory(tests)

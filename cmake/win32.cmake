@@ -1,0 +1,35 @@
+# setup.exe: a 32-bit GUI program with its own start-up and no C runtime,
+# importing from KERNEL32, USER32, GDI32 and ADVAPI32 alone, for Windows 95
+# and later, on a Pentium.
+enable_language(RC)
+
+set(FREESTANDING_COMPILE_OPTIONS
+    -Os -march=pentium -mtune=pentium -mno-mmx -mno-sse
+    -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+    -fno-stack-protector -fno-stack-check -mno-stack-arg-probe
+    -ffunction-sections -fdata-sections -fno-ident
+    -Wall -Wextra)
+set(FREESTANDING_LINK_OPTIONS
+    -nostdlib -s
+    -Wl,-e,_WinMainCRTStartup
+    -Wl,--subsystem,windows:4.0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--gc-sections
+    -Wl,--file-alignment,512 -Wl,--section-alignment,4096
+    -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
+    -Wl,--no-insert-timestamp)
+
+add_executable(setup WIN32
+    ${LAUNCHER_SOURCES}
+    platform/win32/startup.cpp
+    resources/setup.rc)
+target_include_directories(setup PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_CURRENT_BINARY_DIR})
+target_compile_options(setup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_COMPILE_OPTIONS}>)
+target_link_options(setup PRIVATE ${FREESTANDING_LINK_OPTIONS})
+target_link_libraries(setup PRIVATE kernel32 user32 gdi32 advapi32)
+set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX .exe)
+
+# The icon, drawn as text and turned into setup.ico by a small host tool.
+include(${CMAKE_SOURCE_DIR}/resources/icon.cmake OPTIONAL)
+# The Windows programs of the end-to-end tests.
+include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake OPTIONAL)

@@ -1,0 +1,53 @@
+/* The launcher: its process-wide record, its fixed values and its
+ * functions.  Everything runs on one thread. */
+#ifndef LAUNCHER_H
+#define LAUNCHER_H
+
+#include "platform.h"
+#include "resource.h"
+
+#define APP_TITLE       "VUNT Install"
+#define PRODUCT_KEY     "SOFTWARE\\Quendrix\\VUNT\\1.0"
+#define UPDATE_SWITCH   "/UPDATE"
+#define REFUSAL_FORMAT  "VUNT Install will not continue.\nWinNT %d.%d is not supported."
+#define REFUSAL_CHARS   1024
+#define ANCHOR_TIMER_ID 1
+#define ANCHOR_TIMER_MS 250
+
+/* The disc's layout, relative to the directory the launcher starts in. */
+#define DIRECTX_DIR     "directx\\redist\\directx"
+#define DIRECTX_SETUP   "dxsetup.exe"
+#define DIRECTX_BACK    "..\\..\\.."
+#define PRODUCT_SETUP   "z.exe"
+#define PATH_CHARS      2048
+
+struct LauncherState {
+    HINSTANCE hInstance;
+    HWND hwndAnchor;            /* the anchor window while it exists */
+    UINT_PTR timerId;           /* its timer, 0 when there is none */
+    BOOL quitSeen;              /* the pump has taken the quit message */
+    int exitCode;               /* the quit message's parameter */
+    STARTUPINFOA childStartup;  /* passed to every child */
+    PROCESS_INFORMATION childInfo; /* the last child started */
+};
+
+extern LauncherState g_launcher;
+
+/* winmain.cpp: the entry and its gates */
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+BOOL TailHasUpdateSwitch(LPCSTR tail);
+
+/* anchor.cpp: the hidden, minimised window that owns the menu */
+BOOL CreateAnchorWindow(void);
+void DestroyAnchorWindow(void);
+LRESULT CALLBACK AnchorWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+/* menu.cpp: the menu and the children it starts */
+void RunMenuLoop(void);
+void WaitForChild(void);
+INT_PTR CALLBACK MenuDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
+
+/* pump.cpp: emptying the queue without ever waiting */
+void PumpMessages(void);
+
+#endif

@@ -1,0 +1,119 @@
+/* The simulated platform: test equipment that behaves as the launcher
+ * relies on Win32 to behave, on one thread and a virtual clock, and records
+ * every call the launcher makes.
+ *
+ * A test sets the world up (registry keys, Windows version, directories,
+ * programs and their lifetimes, what the user does), runs the launcher, and
+ * compares what was recorded with a table of what it expects. */
+#ifndef SIM_H
+#define SIM_H
+
+#include "platform.h"
+
+#include <string>
+#include <vector>
+
+/* Raised when the run cannot go on: a wait that nothing would ever end, a
+ * menu with no user action left, or a run past its budget of steps or of
+ * virtual time.  The launcher never raises it; the tests catch it. */
+struct SimAbort {
+    std::string reason;
+};
+
+/* What the user does to a menu once it is on the screen. */
+enum SimUserKind {
+    SIM_PRESS,        /* press the button with identifier `value` */
+    SIM_ESCAPE,       /* press Escape */
+    SIM_CLOSE_BOX,    /* press the menu's close box */
+    SIM_ENTER,        /* press Enter: the menu has no default button, so IDOK */
+    SIM_CLOSE_ANCHOR, /* close the anchor window from the taskbar */
+};
+
+struct SimUserAction {
+    SimUserKind kind;
+    int value;
+    DWORD afterMs; /* how long after the menu is shown */
+};
+
+#define SIM_FOREVER 0xFFFFFFFFu
+
+struct SimChild {
+    std::string program;    /* full path */
+    std::string directory;  /* its current directory when it started */
+    DWORD startMs;
+    DWORD endMs;            /* SIM_FOREVER when it never ends */
+    DWORD exitCode;
+    bool processHandleOpen;
+    bool threadHandleOpen;
+};
+
+struct SimMessageBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+/* Starts a new world: no keys, Windows 95, a current directory "C:\" and
+ * nothing else, clock at 0, nothing recorded, nothing failing. */
+void SimReset(void);
+
+/* The world. */
+void SimSetWindows(DWORD major, DWORD minor, bool nt);
+void SimAddKey(const char *path); /* under HKEY_LOCAL_MACHINE */
+void SimAddDirectory(const char *path); /* absolute; its parents too */
+void SimSetCurrentDirectory(const char *path);
+void SimAddProgram(const char *path, DWORD lifetimeMs, DWORD exitCode);
+void SimSetDialogTemplate(int id); /* the one dialog template present */
+
+/* The user: menu actions are taken one per showing of a menu, in order;
+ * timed actions happen at a moment of the virtual clock, whatever is on the
+ * screen. */
+void SimUser(const std::vector<SimUserAction> &menuActions);
+void SimAtTime(DWORD timeMs, SimUserKind kind);
+
+/* Makes the next `times` calls of a platform call fail (-1: every call).
+ * Known names: RegOpenKeyExA, RegisterClassA, CreateWindowExA, SetTimer,
+ * DialogBoxParamA, CreateProcessA, GetFullPathNameA, SetCurrentDirectoryA,
+ * GetExitCodeProcess, GetVersionExA. */
+void SimFail(const char *call, int times = -1);
+
+/* Limits of one run; past them the run is aborted with SimAbort. */
+void SimSetLimits(unsigned long steps, DWORD timeMs);
+
+/* Sends a message to a window as the system would, through its procedure. */
+LRESULT SimSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+/* Posts a message to the thread's queue. */
+void SimPost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+/* Asks for a move and a size change, and returns the flags the window left
+ * in the WINDOWPOS. */
+UINT SimAskToMove(HWND hwnd);
+
+/* What happened. */
+const std::vector<std::string> &SimCalls(void);
+/* The calls whose name is one of `names`, in order. */
+std::vector<std::string> SimCallsNamed(const std::vector<std::string> &names);
+const std::vector<SimChild> &SimChildren(void);
+const std::vector<SimMessageBox> &SimMessageBoxes(void);
+const std::vector<DWORD> &SimMenuShownTimes(void);
+const WNDCLASSA *SimRegisteredClass(const char *name);
+DWORD SimNow(void);
+std::string SimCurrentDirectory(void);
+HINSTANCE SimInstance(void);
+bool SimWindowAlive(HWND hwnd);
+bool SimWindowEnabled(HWND hwnd);
+bool SimWindowMinimized(HWND hwnd);
+int SimLiveWindows(void);
+int SimLiveTimers(void);
+int SimOpenKeys(void);
+int SimOpenHandles(void);
+int SimQueuedMessages(void);
+bool SimQuitPending(void);
+/* Times GetMessageA was called on a queue with nothing in it. */
+int SimBlockingGets(void);
+/* Everything the run did that a real system would have refused or that
+ * should never happen (a handle closed twice, a message box with an
+ * owner that is gone, ...), one line each. */
+const std::vector<std::string> &SimComplaints(void);
+
+#endif

@@ -1,0 +1,264 @@
+// The menu loop, from the first showing of the menu to the exit code:
+// every choice, the children it starts and waits for, and the ways the
+// anchor window can go away.
+#include "harness.h"
+
+namespace {
+
+/* The calls that tell the story of a menu loop, without the pump's. */
+const std::vector<std::string> kStoryCalls = {
+    "DialogBoxParamA", "EndDialog", "GetFullPathNameA", "SetCurrentDirectoryA", "CreateProcessA",
+    "CloseHandle", "ClipCursor", "KillTimer", "DestroyWindow",
+};
+
+const char *const kShowMenu = "DialogBoxParamA(hInstance, #101, VUNT Install, 0)";
+const char *const kTeardown[] = {"ClipCursor(NULL)", "KillTimer(VUNT Install, 1)", "DestroyWindow(VUNT Install)"};
+
+const Calls kDirectXStory = {
+    "GetFullPathNameA(directx\\redist\\directx, 2047)",
+    "SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)",
+    "CreateProcessA(dxsetup.exe, NULL, NULL, NULL, FALSE, 0, NULL, NULL)",
+    "CloseHandle(thread dxsetup.exe)",
+    "GetFullPathNameA(..\\..\\.., 2047)",
+    "SetCurrentDirectoryA(C:\\DISC)",
+    "CloseHandle(process dxsetup.exe)",
+};
+
+const Calls kInstallerStory = {
+    "CreateProcessA(z.exe, NULL, NULL, NULL, FALSE, 0, NULL, NULL)",
+    "CloseHandle(thread z.exe)",
+    "CloseHandle(process z.exe)",
+};
+
+/* Builds an expected story: the menu shown and ended with `choice`, then
+ * what the choice does, for each step; then the teardown. */
+struct MenuStep {
+    int choice;
+    Calls then;
+};
+
+Calls Story(const std::vector<MenuStep> &steps, bool teardown = true)
+{
+    Calls story;
+    for (const MenuStep &step : steps) {
+        story.push_back(kShowMenu);
+        story.push_back("EndDialog(dialog, " + std::to_string(step.choice) + ")");
+        story.insert(story.end(), step.then.begin(), step.then.end());
+    }
+    if (teardown)
+        story.insert(story.end(), std::begin(kTeardown), std::end(kTeardown));
+    else
+        story.push_back("ClipCursor(NULL)");
+    return story;
+}
+
+class MenuLoop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        NewProcess();
+        StageDisc();
+    }
+
+    void Run(const std::vector<SimUserAction> &user)
+    {
+        SimUser(user);
+        RunResult run = RunLauncher("");
+        ASSERT_EQ(run.aborted, "");
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(SimCurrentDirectory(), DISC);
+        ExpectCleanEnd();
+    }
+};
+
+TEST_F(MenuLoop, TypicalRunDirectXThenTheInstaller)
+{
+    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{1000, kDirectXStory}, {1001, kInstallerStory}}));
+
+    ASSERT_EQ(SimChildren().size(), 2u);
+    EXPECT_EQ(SimChildren()[0].directory, DISC_DIRECTX);
+    EXPECT_EQ(SimChildren()[1].program, DISC_PRODUCT);
+    EXPECT_EQ(SimChildren()[1].directory, DISC);
+    EXPECT_EQ(SimChildren()[1].endMs, SIM_FOREVER); // the installer runs on
+}
+
+TEST_F(MenuLoop, ExitEscapeAndTheCloseBoxEndTheLoop)
+{
+    const SimUserAction ways[] = {Press(IDCANCEL), UserDoes(SIM_ESCAPE), UserDoes(SIM_CLOSE_BOX)};
+    for (const SimUserAction &way : ways) {
+        SCOPED_TRACE(way.kind);
+        NewProcess();
+        StageDisc();
+        Run({way});
+        EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{IDCANCEL, {}}}));
+        EXPECT_TRUE(SimChildren().empty());
+    }
+}
+
+TEST_F(MenuLoop, OtherChoicesShowTheMenuAgain)
+{
+    const SimUserAction others[] = {Press(IDOK), UserDoes(SIM_ENTER), Press(1002), Press(7), Press(0xFFFF)};
+    for (const SimUserAction &other : others) {
+        SCOPED_TRACE(other.value);
+        NewProcess();
+        StageDisc();
+        Run({other, Press(IDCANCEL)});
+        int choice = other.kind == SIM_ENTER ? IDOK : other.value;
+        EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{choice, {}}, {IDCANCEL, {}}}));
+        EXPECT_TRUE(SimChildren().empty());
+    }
+}
+
+TEST_F(MenuLoop, DirectXTwiceInARow)
+{
+    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{1000, kDirectXStory}, {1000, kDirectXStory}, {2, {}}}));
+    ASSERT_EQ(SimChildren().size(), 2u);
+    EXPECT_EQ(SimChildren()[1].directory, DISC_DIRECTX);
+}
+
+struct WaitCase {
+    const char *name;
+    DWORD lifetimeMs;
+    DWORD exitCode;
+};
+
+/* However the DirectX setup ends, the menu is back within a timer period
+ * of its end, and not before. */
+TEST_F(MenuLoop, MenuComesBackWithinATimerPeriodOfTheChildsEnd)
+{
+    const WaitCase cases[] = {
+        {"ends at once", 0, 0},
+        {"ends within a tick", 100, 0},
+        {"ends after many ticks", 10000, 0},
+        {"fails", 3000, 1},
+        {"ends with the code 259", 1000, STILL_ACTIVE},
+        {"ends with a negative code", 1000, 0xC0000005u},
+    };
+    for (const WaitCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        NewProcess();
+        StageDisc(c.lifetimeMs, c.exitCode);
+        Run({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+        ASSERT_EQ(SimMenuShownTimes().size(), 2u);
+        const SimChild &child = SimChildren().at(0);
+        DWORD backAfter = SimMenuShownTimes()[1] - child.endMs;
+        EXPECT_LE(backAfter, (DWORD)ANCHOR_TIMER_MS);
+        EXPECT_GE(SimMenuShownTimes()[1], child.endMs);
+    }
+}
+
+TEST_F(MenuLoop, WithoutATimerTheWaitStillEndsWithTheChild)
+{
+    NewProcess();
+    StageDisc(1000);
+    SimFail("SetTimer");
+    Run({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+    ASSERT_EQ(SimMenuShownTimes().size(), 2u);
+    EXPECT_GE(SimMenuShownTimes()[1], 1100u);
+    EXPECT_LE(SimMenuShownTimes()[1], 1100u + ANCHOR_TIMER_MS);
+}
+
+TEST_F(MenuLoop, MissingDirectXDirectoryStartsNothingAndStaysHome)
+{
+    NewProcess();
+    SimSetCurrentDirectory(DISC);
+    SimAddProgram(DISC_PRODUCT, SIM_FOREVER, 0);
+    SimAddProgram("C:\\dxsetup.exe", 0, 0); // would be found three levels up
+    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls),
+              Story({{1000, {"GetFullPathNameA(directx\\redist\\directx, 2047)",
+                             "SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)"}},
+                     {1001, kInstallerStory}}));
+    ASSERT_EQ(SimChildren().size(), 1u);
+    EXPECT_EQ(SimChildren()[0].program, DISC_PRODUCT);
+}
+
+TEST_F(MenuLoop, AFailedStartBringsTheMenuBackAtOnce)
+{
+    NewProcess();
+    SimSetCurrentDirectory(DISC);
+    SimAddDirectory(DISC_DIRECTX); // the directory, but no setup in it, and no installer
+    Run({Press(IDC_INSTALL_DIRECTX, 0), Press(IDC_INSTALL_PRODUCT)});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls),
+              Story({{1000, {"GetFullPathNameA(directx\\redist\\directx, 2047)",
+                             "SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)",
+                             "CreateProcessA(dxsetup.exe, NULL, NULL, NULL, FALSE, 0, NULL, NULL)",
+                             "GetFullPathNameA(..\\..\\.., 2047)", "SetCurrentDirectoryA(C:\\DISC)"}},
+                     {1001, {"CreateProcessA(z.exe, NULL, NULL, NULL, FALSE, 0, NULL, NULL)"}}}));
+    EXPECT_EQ(SimMenuShownTimes(), (std::vector<DWORD>{0, 0}));
+    EXPECT_TRUE(SimChildren().empty());
+}
+
+TEST_F(MenuLoop, APathTooLongForTheBufferIsNotEntered)
+{
+    std::string deep = DISC;
+    while (deep.size() < PATH_CHARS)
+        deep += "\\deeper";
+    NewProcess();
+    SimSetCurrentDirectory(deep.c_str());
+    SimAddProgram((deep + "\\" DIRECTX_DIR "\\" DIRECTX_SETUP).c_str(), 0, 0);
+    SimUser({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+    RunResult run = RunLauncher("");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(SimCallsNamed({"SetCurrentDirectoryA", "CreateProcessA"}), Calls{});
+    EXPECT_EQ(SimCurrentDirectory(), deep);
+}
+
+TEST_F(MenuLoop, MenuThatCannotBeShownEndsTheLoop)
+{
+    SimFail("DialogBoxParamA");
+    Run({});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls), (Calls{kShowMenu, kTeardown[0], kTeardown[1], kTeardown[2]}));
+}
+
+TEST_F(MenuLoop, AnchorClosedDuringAWaitEndsTheRunAndLeavesTheChild)
+{
+    NewProcess();
+    StageDisc(SIM_FOREVER);
+    SimAtTime(2000, SIM_CLOSE_ANCHOR);
+    Run({Press(IDC_INSTALL_DIRECTX)});
+
+    EXPECT_EQ(SimMenuShownTimes().size(), 1u);
+    Calls story = Story({{1000, kDirectXStory}}, false);
+    // The close comes from the taskbar: the window procedure kills the
+    // timer and destroys the window; the teardown then has nothing to do.
+    story.insert(story.end() - 2, {"KillTimer(VUNT Install, 1)", "DestroyWindow(VUNT Install)"});
+    EXPECT_EQ(SimCallsNamed(kStoryCalls), story);
+    EXPECT_LE(SimNow(), 2000u + ANCHOR_TIMER_MS);
+    ASSERT_EQ(SimChildren().size(), 1u);
+    EXPECT_EQ(SimChildren()[0].endMs, SIM_FOREVER);
+}
+
+TEST_F(MenuLoop, AnchorClosedWhileTheMenuIsUpEndsTheLoop)
+{
+    Run({UserDoes(SIM_CLOSE_ANCHOR, 500)});
+    EXPECT_EQ(SimMenuShownTimes().size(), 1u);
+    EXPECT_EQ(SimCallsNamed(kStoryCalls), (Calls{kShowMenu, "KillTimer(VUNT Install, 1)",
+                                                 "DestroyWindow(VUNT Install)", "ClipCursor(NULL)"}));
+}
+
+TEST_F(MenuLoop, AnchorClosedBeforeTheMenuMeansNoMenu)
+{
+    SimAtTime(0, SIM_CLOSE_ANCHOR);
+    Run({});
+    EXPECT_EQ(SimMenuShownTimes().size(), 0u);
+    EXPECT_EQ(SimCallsNamed({"DialogBoxParamA"}), Calls{});
+}
+
+TEST(MenuDlgProc, EveryCommandEndsTheMenuWithItsIdentifier)
+{
+    NewProcess();
+    HWND dlg = (HWND)(uintptr_t)0x1234;
+    EXPECT_EQ(MenuDlgProc(dlg, WM_COMMAND, (BN_CLICKED << 16) | 1000, 0), TRUE);
+    EXPECT_EQ(MenuDlgProc(dlg, WM_INITDIALOG, 0, 0), FALSE);
+    EXPECT_EQ(MenuDlgProc(dlg, WM_TIMER, 1, 0), FALSE);
+    EXPECT_EQ(SimCalls(), Calls{"EndDialog(0x1234, 1000)"});
+
+    SimPost(NULL, 0x400, 0, 0);
+    EXPECT_EQ(MenuDlgProc(dlg, WM_ENTERIDLE, 0, 0), FALSE);
+    EXPECT_EQ(SimCalls().back(), "WaitMessage()");
+}
+
+} // namespace
