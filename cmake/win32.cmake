@@ -7,10 +7,11 @@ set(FREESTANDING_COMPILE_OPTIONS
     -Os -march=pentium -mtune=pentium -mno-mmx -mno-sse
     -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
     -fno-stack-protector -fno-stack-check -mno-stack-arg-probe
-    -ffunction-sections -fdata-sections -fno-ident
+    -ffunction-sections -fno-ident
     -Wall -Wextra)
 set(FREESTANDING_LINK_OPTIONS
     -nostdlib -s
+    -Wl,-T,${CMAKE_SOURCE_DIR}/platform/win32/setup.ld
     -Wl,-e,_WinMainCRTStartup
     -Wl,--subsystem,windows:4.0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
@@ -27,6 +28,7 @@ target_include_directories(setup PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_CURRENT_BI
 target_compile_options(setup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_COMPILE_OPTIONS}>)
 target_link_options(setup PRIVATE ${FREESTANDING_LINK_OPTIONS})
 target_link_libraries(setup PRIVATE kernel32 user32 gdi32 advapi32)
+set_target_properties(setup PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/setup.ld)
 set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX .exe)
 
 # The icon, drawn as text and turned into setup.ico by a small host tool.
