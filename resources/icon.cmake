@@ -1,0 +1,27 @@
+# setup.exe's icon.  resources/icon.txt holds the picture as text; mkicon, a
+# small tool built with the host's own compiler, turns it into setup.ico for
+# the resource script and icon-preview.png for looking at it.
+find_program(HOST_CXX NAMES c++ g++ REQUIRED DOC "Host C++ compiler for build-time tools")
+
+set(MKICON ${CMAKE_BINARY_DIR}/mkicon)
+set(SETUP_ICO ${CMAKE_BINARY_DIR}/setup.ico)
+set(ICON_PREVIEW ${CMAKE_BINARY_DIR}/icon-preview.png)
+
+add_custom_command(
+    OUTPUT ${MKICON}
+    COMMAND ${HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${MKICON} ${CMAKE_SOURCE_DIR}/tools/mkicon.cpp
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/mkicon.cpp
+    COMMENT "Building host tool mkicon"
+    VERBATIM)
+add_custom_command(
+    OUTPUT ${SETUP_ICO} ${ICON_PREVIEW}
+    COMMAND ${MKICON} ${CMAKE_SOURCE_DIR}/resources/icon.txt ${SETUP_ICO} ${ICON_PREVIEW}
+    DEPENDS ${MKICON} ${CMAKE_SOURCE_DIR}/resources/icon.txt
+    COMMENT "Drawing setup.ico from resources/icon.txt"
+    VERBATIM)
+add_custom_target(setup_icon DEPENDS ${SETUP_ICO} ${ICON_PREVIEW})
+
+# setup.rc names "setup.ico"; windres finds it on the target's include path,
+# which holds the build directory.
+add_dependencies(setup setup_icon)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES OBJECT_DEPENDS ${SETUP_ICO})
