@@ -1,8 +1,8 @@
 /* Layout of setup.exe: three sections, so that the headers fit in one
  * 512-byte block and the file stays small.
- *   .text  code, constants and the import tables (the loader fills the
- *          address table itself, so it need not be writable);
- *   .bss   the launcher's record, which takes no room in the file;
+ *   .text  code and constants, read-only;
+ *   .data  the import tables, which the loader writes into, and the
+ *          launcher's record;
  *   .rsrc  the menu dialog and the icon. */
 OUTPUT_FORMAT(pei-i386)
 ENTRY(_WinMainCRTStartup)
@@ -13,6 +13,10 @@ SECTIONS
     {
         *(.text) *(.text$*) *(.text.*)
         *(.rdata) *(.rdata$*) *(.rodata) *(.rodata.*)
+    }
+
+    .data ALIGN(__section_alignment__) :
+    {
         /* Import descriptors, then the all-zero one that ends them, the
          * lookup tables, the address table, the hint/name table and the
          * DLL names.  The linker finds the import and address-table
@@ -29,10 +33,6 @@ SECTIONS
         ".idata$6" = ABSOLUTE(.) - __image_base__;
         SORT(*)(.idata$6)
         SORT(*)(.idata$7)
-    }
-
-    .bss ALIGN(__section_alignment__) :
-    {
         *(.data) *(.data$*) *(.bss) *(.bss$*) *(COMMON)
     }
 
