@@ -51,6 +51,18 @@ struct TimedAction {
     bool done;
 };
 
+struct CallAction {
+    std::string call;
+    int nth;
+    SimUserKind kind;
+    int seen;
+};
+
+struct Failure {
+    int after; /* calls that still go through first */
+    int times; /* calls that fail then, -1 for all */
+};
+
 struct RegisteredClass {
     WNDCLASSA wc;
     std::string name;
@@ -74,18 +86,21 @@ struct World {
     std::vector<SimUserAction> menuActions;
     size_t nextMenuAction = 0;
     std::vector<TimedAction> timed;
-    std::map<std::string, int> failures;
+    std::vector<CallAction> atCalls;
+    std::map<std::string, Failure> failures;
 
     std::vector<std::string> calls;
     std::vector<std::string> complaints;
     std::vector<SimChild> children;
     std::vector<SimMessageBox> boxes;
     std::vector<DWORD> menuShown;
+    std::vector<SimMenuShowing> menuShowings;
     std::map<std::string, RegisteredClass> classes;
 
     std::vector<Window> windows;
     std::deque<MSG> queue;
     bool quitPending = false;
+    bool quitPosted = false; /* PostQuitMessage has been called */
     WPARAM quitCode = 0;
     std::vector<Timer> timers;
     std::map<uintptr_t, Handle> handles;
@@ -115,9 +130,18 @@ std::string Format(const char *format, ...)
     return buffer;
 }
 
+void CloseAnchorFromTaskbar(void);
+
+/* Records a call, and lets the user act if this is the call awaited. */
 void Record(const std::string &call)
 {
     w.calls.push_back(call);
+    for (CallAction &a : w.atCalls) {
+        if (call.compare(0, a.call.size(), a.call) != 0 || call[a.call.size()] != '(')
+            continue;
+        if (a.seen++ == a.nth && a.kind == SIM_CLOSE_ANCHOR)
+            CloseAnchorFromTaskbar();
+    }
 }
 
 void Complain(const std::string &what)
@@ -134,10 +158,17 @@ void Step(void)
 bool Failing(const char *call)
 {
     auto it = w.failures.find(call);
-    if (it == w.failures.end() || it->second == 0)
+    if (it == w.failures.end())
         return false;
-    if (it->second > 0)
-        --it->second;
+    Failure &f = it->second;
+    if (f.after > 0) {
+        --f.after;
+        return false;
+    }
+    if (f.times == 0)
+        return false;
+    if (f.times > 0)
+        --f.times;
     return true;
 }
 
@@ -514,9 +545,14 @@ void SimAtTime(DWORD timeMs, SimUserKind kind)
     w.timed.push_back(TimedAction{timeMs, kind, false});
 }
 
-void SimFail(const char *call, int times)
+void SimAtCall(const char *call, int nth, SimUserKind kind)
 {
-    w.failures[call] = times;
+    w.atCalls.push_back(CallAction{call, nth, kind, 0});
+}
+
+void SimFail(const char *call, int times, int after)
+{
+    w.failures[call] = Failure{after, times};
 }
 
 void SimSetLimits(unsigned long steps, DWORD timeMs)
@@ -546,6 +582,7 @@ const std::vector<std::string> &SimCalls(void) { return w.calls; }
 const std::vector<SimChild> &SimChildren(void) { return w.children; }
 const std::vector<SimMessageBox> &SimMessageBoxes(void) { return w.boxes; }
 const std::vector<DWORD> &SimMenuShownTimes(void) { return w.menuShown; }
+const std::vector<SimMenuShowing> &SimMenuShowings(void) { return w.menuShowings; }
 const std::vector<std::string> &SimComplaints(void) { return w.complaints; }
 DWORD SimNow(void) { return w.now; }
 std::string SimCurrentDirectory(void) { return w.cwd; }
@@ -869,6 +906,7 @@ void PostQuitMessage(int nExitCode)
     Record(Format("PostQuitMessage(%d)", nExitCode));
     Step();
     w.quitPending = true;
+    w.quitPosted = true;
     w.quitCode = (WPARAM)nExitCode;
 }
 
@@ -976,6 +1014,8 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
         if (!shown) {
             shown = true;
             w.menuShown.push_back(w.now);
+            w.menuShowings.push_back(SimMenuShowing{w.now, w.cwd, w.quitPosted, Alive(hWndParent) != nullptr,
+                                                     w.children.size()});
             if (w.nextMenuAction >= w.menuActions.size())
                 throw SimAbort{"the menu was shown and the user has nothing more to do"};
             action = w.menuActions[w.nextMenuAction++];

@@ -47,6 +47,16 @@ struct SimChild {
     bool threadHandleOpen;
 };
 
+/* One showing of a menu: when it came up, where the launcher stood, and
+ * whether the run was already ending. */
+struct SimMenuShowing {
+    DWORD timeMs;
+    std::string directory; /* the current directory */
+    bool quitPosted;       /* PostQuitMessage had been called before */
+    bool ownerAlive;       /* its owner window still existed */
+    size_t childrenBefore; /* children started before it */
+};
+
 struct SimMessageBox {
     HWND owner;
     std::string text;
@@ -71,12 +81,17 @@ void SimSetDialogTemplate(int id); /* the one dialog template present */
  * screen. */
 void SimUser(const std::vector<SimUserAction> &menuActions);
 void SimAtTime(DWORD timeMs, SimUserKind kind);
+/* The user acts the moment the launcher makes its `nth` call (from 0) of
+ * `call`, before that call does anything: a moment no clock can name, such
+ * as the middle of the teardown. */
+void SimAtCall(const char *call, int nth, SimUserKind kind);
 
-/* Makes the next `times` calls of a platform call fail (-1: every call).
+/* Makes the next `times` calls of a platform call fail (-1: every call),
+ * once the first `after` calls have gone through.
  * Known names: RegOpenKeyExA, RegisterClassA, CreateWindowExA, SetTimer,
  * DialogBoxParamA, CreateProcessA, GetFullPathNameA, SetCurrentDirectoryA,
  * GetExitCodeProcess, GetVersionExA. */
-void SimFail(const char *call, int times = -1);
+void SimFail(const char *call, int times = -1, int after = 0);
 
 /* Limits of one run; past them the run is aborted with SimAbort. */
 void SimSetLimits(unsigned long steps, DWORD timeMs);
@@ -96,6 +111,7 @@ std::vector<std::string> SimCallsNamed(const std::vector<std::string> &names);
 const std::vector<SimChild> &SimChildren(void);
 const std::vector<SimMessageBox> &SimMessageBoxes(void);
 const std::vector<DWORD> &SimMenuShownTimes(void);
+const std::vector<SimMenuShowing> &SimMenuShowings(void);
 const WNDCLASSA *SimRegisteredClass(const char *name);
 DWORD SimNow(void);
 std::string SimCurrentDirectory(void);

@@ -1,0 +1,84 @@
+/* Whole runs of the launcher made at random from a seed: the machine, the
+ * disc, what the user does and when, and the platform calls that fail.
+ * A seed gives the same scenario on every machine, so a failing seed is a
+ * replayable case.  After each run the checker lists every rule that must
+ * hold whatever happened and did not. */
+#ifndef SCENARIO_H
+#define SCENARIO_H
+
+#include "launcher.h"
+#include "sim.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/* A platform call that fails: `times` calls (-1: all) once `after` calls
+ * have gone through. */
+struct ScenarioFault {
+    const char *call;
+    int times;
+    int after;
+};
+
+/* The anchor window closed from the taskbar as the launcher makes its
+ * `nth` call of `call`. */
+struct ScenarioCloseAtCall {
+    const char *call;
+    int nth;
+};
+
+/* A program on the disc; a lifetime of SIM_FOREVER never ends. */
+struct ScenarioProgram {
+    bool present;
+    DWORD lifetimeMs;
+    DWORD exitCode;
+};
+
+struct Scenario {
+    uint32_t seed;
+
+    /* The machine and the command line. */
+    const char *windowsName;
+    DWORD major, minor;
+    bool nt;
+    bool productKey;
+    std::string tail;
+
+    /* The disc, in the directory the launcher starts in. */
+    std::string startDirectory;
+    int directxLevels;          /* how much of directx\redist\directx exists, 0..3 */
+    ScenarioProgram dxsetup;    /* in the DirectX directory */
+    ScenarioProgram installer;  /* z.exe */
+    ScenarioProgram amovie;     /* amovie.exe */
+
+    /* The user: one action per showing of the menu, the last one ending
+     * the menu loop; and closes of the anchor window. */
+    std::vector<SimUserAction> user;
+    std::vector<DWORD> closeAtTimes;
+    std::vector<ScenarioCloseAtCall> closeAtCalls;
+
+    std::vector<ScenarioFault> faults;
+};
+
+struct ScenarioRun {
+    int exitCode;
+    std::string aborted;        /* why the run could not go on, or empty */
+    unsigned long stepBudget;   /* platform calls allowed */
+    DWORD timeBudget;           /* virtual milliseconds allowed */
+};
+
+Scenario MakeScenario(uint32_t seed);
+/* A new world and a new process set up as the scenario says. */
+void StageScenario(const Scenario &s);
+/* Stages the scenario and runs WinMain with its tail. */
+ScenarioRun RunScenario(const Scenario &s);
+/* A few lines that say everything the scenario holds. */
+std::string DescribeScenario(const Scenario &s);
+/* The rules the run just made has broken, one line each; empty when all
+ * hold. */
+std::vector<std::string> CheckInvariants(const Scenario &s, const ScenarioRun &run);
+/* The last `count` platform calls of the run, one a line. */
+std::string TraceTail(size_t count);
+
+#endif
