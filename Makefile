@@ -3,7 +3,7 @@
 # CMake presets `host` (tests on the simulated platform) and `win32`
 # (setup.exe and the Windows test programs).
 SHELL := /bin/bash
-.PHONY: all deps win32 host test demo clean
+.PHONY: all deps win32 host test demo clean disc fuzz soak bench
 
 all: win32
 
@@ -22,7 +22,32 @@ test: win32 host
 	@ctest --preset host
 
 demo: win32
-	@echo "setup.exe is at build/win32/setup.exe ($$(stat -c %s build/win32/setup.exe) bytes)"
+	@tests/e2e/demo.sh build/win32
+
+# The disc image, from the sample disc or from PAYLOAD=dir (the real installers).
+disc: win32
+	@PAYLOAD="$(PAYLOAD)" scripts/make-disc.sh build/win32
+
+# The command-tail fuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host --target cmdtail_fuzzer
+	@bash tests/fuzz/run-fuzz.sh build/host/tests/fuzz/cmdtail_fuzzer $(FUZZ_SECONDS) build/host/tests/fuzz/long
+
+# The long soak of random whole runs (make soak SOAK_RUNS=1000 SOAK_SEED=5).
+SOAK_RUNS ?= 1000000
+SOAK_SEED ?= 1
+soak: deps
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host -j2 --target scenario_soak
+	@build/host/tests/scenario_soak --runs $(SOAK_RUNS) --seed $(SOAK_SEED)
+
+# The benchmark under Wine: sizes, start-up, the menu's return after a
+# child, idle cost and memory, beside reference programs; writes build/win32/bench.md.
+bench: win32
+	@cmake --build --preset win32 -j2 --target bench_programs
+	@tests/bench/run.sh build/win32
 
 clean:
 	rm -rf build
