@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The launcher copied out of the sample disc's image runs under Wine as on a
+# Windows 95 machine: the menu; "Install DirectX 3a" runs the DirectX
+# stand-in in DIRECTX\REDIST\DIRECTX and the menu comes back once it has
+# ended; "Install VUNT" starts the installer stand-in at the top of the
+# disc; the launcher ends with 0.
+#   run-from-image.sh WIN32_BUILD_DIR WINEPREFIX
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+build=$1
+export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+driver=$build/e2e/driver.exe
+[ -f "$driver" ] || fail "no test driver at $driver"
+make_temp
+
+xvfb_pid=
+stop() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    chmod -R u+w "$TMP"
+    rm -rf "$TMP"
+}
+trap stop EXIT
+
+make_image "$build" "$TMP/disc.iso"
+extract "$TMP/disc.iso" "$TMP/cd"
+tree=Z:$(tr / '\\' <<<"$TMP/cd")
+
+# A display of our own; Xvfb names the free one it took.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 800x600x24 3>"$TMP/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.05; done
+[ -s "$TMP/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$TMP/display")
+
+# The prefix is made once and reused; a case before this one must be over.
+wineserver -w
+[ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
+wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d win95 /f >/dev/null 2>&1
+
+# The stand-ins run half a second each and log to one file beside the disc.
+log=$TMP/standin.log
+export STANDIN_MS=500 STANDIN_LOG=Z:$(tr / '\\' <<<"$log")
+(cd "$TMP/cd" && timeout 60 wine SETUP.EXE >/dev/null 2>&1; echo $? >"$TMP/rc") &
+launcher=$!
+
+drive() {
+    local out
+    out=$(wine "$driver" "$@" 2>/dev/null | tr -d '\r') || fail "driver $*: $out"
+    echo "$out"
+}
+drive wait-menu 30000 >/dev/null
+echo "ok menu"
+drive press 1000 >/dev/null
+menu_again=$(drive wait-menu 20000 | sed -n 's/.* at=//p')
+echo "ok menu again after Install DirectX 3a"
+
+# standin_line EVENT NAME: the log's line for EVENT of the stand-in NAME.
+standin_line() { tr -d '\r' <"$log" | grep -i "^$1|[^|]*\\\\$2|" || fail "no '$1' of $2 in: $(cat "$log")"; }
+IFS='|' read -r _ _ dir _ <<<"$(standin_line started DXSETUP.EXE)"
+[ "${dir,,}" = "${tree,,}\\directx\\redist\\directx" ] || fail "DXSETUP.EXE ran in $dir"
+IFS='|' read -r _ _ _ ended _ <<<"$(standin_line ended DXSETUP.EXE)"
+[ "$ended" -le "$menu_again" ] || fail "the menu came back at $menu_again, before DXSETUP.EXE ended at $ended"
+echo "ok DXSETUP.EXE ran in DIRECTX\\REDIST\\DIRECTX and ended before the menu came back"
+
+drive press 1001 >/dev/null
+wait "$launcher"
+[ "$(cat "$TMP/rc")" = 0 ] || fail "the launcher ended with $(cat "$TMP/rc")"
+echo "ok the launcher ended with 0"
+for _ in $(seq 200); do grep -qi '^ended|.*z\.exe|' "$log" && break; sleep 0.05; done
+IFS='|' read -r _ path dir _ <<<"$(standin_line started Z.EXE)"
+[ "${path,,}" = "${tree,,}\\z.exe" ] && [ "${dir,,}" = "${tree,,}" ] || fail "Z.EXE ($path) ran in $dir"
+echo "ok Z.EXE started at the top of the disc"

@@ -1,0 +1,158 @@
+# shellcheck shell=bash
+# Shared by the end-to-end runner and the demo (sourced, not run): the Wine
+# prefix, the display, and small helpers for driving the launcher.
+#
+#   e2e_setup BUILD_DIR   lock the build's prefix, start Xvfb when DISPLAY is
+#                         unset, make the prefix on first use, and set:
+#   E2E_BUILD  the win32 build directory     DISC    the staged disc
+#   DRIVER     the test driver               E2E_WORK scratch space per run
+#
+# Everything started here is ended by the EXIT trap.
+
+E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_XVFB_PID=
+
+# A Unix path as Windows programs see it (drive Z: is the root).
+winpath() {
+    local p=$1
+    printf 'Z:%s\n' "${p//\//\\}"
+}
+
+e2e_cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+    fi
+    if [ -n "$E2E_XVFB_PID" ]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null || true
+        wait "$E2E_XVFB_PID" 2>/dev/null || true
+    fi
+}
+
+# Xvfb on a free display number, 800x600 like the virtual desktop.
+start_xvfb() {
+    local fifo=$E2E_WORK/xvfb.display
+    rm -f "$fifo"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" >"$E2E_WORK/xvfb.log" 2>&1 &
+    E2E_XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [ -s "$fifo" ] && break
+        sleep 0.05
+    done
+    [ -s "$fifo" ] || { echo "Xvfb did not start (see $E2E_WORK/xvfb.log)" >&2; return 1; }
+    DISPLAY=":$(head -n1 "$fifo")"
+    export DISPLAY
+}
+
+# Waits until every process of the prefix has ended; ends them if they do
+# not within the time given.  Fails when it had to end something.
+wine_settle() {
+    local seconds=${1:-20}
+    if timeout "$seconds" wineserver -w; then
+        return 0
+    fi
+    echo "    processes still running after ${seconds}s: ending them" >&2
+    wineserver -k 2>/dev/null || true
+    wineserver -w || true
+    return 1
+}
+
+# The prefix is made once per build directory and reused; it is remade
+# when prefix.reg has changed since.
+make_prefix() {
+    local stamp=$WINEPREFIX/.e2e-stamp
+    local want
+    want=$(sha256sum "$E2E_SRC/prefix.reg" | cut -d' ' -f1)
+    [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && return 0
+    echo "Setting up the Wine prefix in $WINEPREFIX (once; about 30 s)"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wine_settle 120
+    fi
+    # Wine looks for its own fonts (MS Sans Serif, Marlett for the caption
+    # buttons) in the prefix; this Wine does not find them by itself.
+    ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    wine regedit /S "$(winpath "$E2E_SRC/prefix.reg")" >/dev/null 2>&1
+    wine_settle 60
+    # The first run in the new desktop records the display's new layout in
+    # the registry; do it now, not in the first case.
+    wine "$DRIVER" absent launcher >/dev/null 2>&1 || true
+    wine_settle 60
+    echo "$want" >"$stamp"
+}
+
+e2e_setup() {
+    E2E_BUILD=$(cd "$1" && pwd)
+    DISC=$E2E_BUILD/disc
+    DRIVER=$E2E_BUILD/e2e/driver.exe
+    local f
+    for f in "$DISC/setup.exe" "$DISC/z.exe" "$DISC/directx/redist/directx/dxsetup.exe" "$DRIVER"; do
+        [ -f "$f" ] || { echo "missing $f: build the win32 preset first" >&2; return 1; }
+    done
+    E2E_WORK=$E2E_BUILD/e2e-work
+    mkdir -p "$E2E_WORK"
+
+    export WINEPREFIX=$E2E_BUILD/wineprefix
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    unset STANDIN_MS STANDIN_EXIT STANDIN_LOG STANDIN_CRASH
+
+    # One user of the prefix at a time: the tests and the demo wait for
+    # each other.
+    exec {E2E_LOCK_FD}>"$E2E_BUILD/wineprefix.lock"
+    if ! flock -n "$E2E_LOCK_FD"; then
+        echo "Waiting for another run on $WINEPREFIX to end"
+        flock "$E2E_LOCK_FD"
+    fi
+    trap e2e_cleanup EXIT
+    if [ -z "${DISPLAY:-}" ]; then
+        start_xvfb
+    fi
+    make_prefix
+}
+
+# Runs the driver; its output goes to stdout, indented (with DRIVE_QUIET
+# set, only when it fails).
+drive() {
+    local rc=0
+    wine "$DRIVER" "$@" >"$E2E_WORK/driver.raw" 2>&1 || rc=$?
+    tr -d '\r' <"$E2E_WORK/driver.raw" >"$E2E_WORK/driver.out"
+    if [ -z "${DRIVE_QUIET:-}" ] || [ "$rc" != 0 ]; then
+        sed 's/^/    | /' "$E2E_WORK/driver.out"
+    fi
+    return "$rc"
+}
+
+# The value of "at=" in the driver's last output: when it saw what it
+# waited for, in ms since 1970.
+driver_at() {
+    sed -n 's/.* at=\([0-9]*\).*/\1/p' "$E2E_WORK/driver.out" | tail -n1
+}
+
+# Starts the launcher from a disc directory in the background; its exit
+# code lands in $E2E_WORK/setup.rc.
+launch_in() {
+    local dir=$1
+    shift
+    rm -f "$E2E_WORK/setup.rc"
+    (
+        cd "$dir" || exit
+        rc=0
+        wine setup.exe "$@" >"$E2E_WORK/setup.out" 2>&1 || rc=$?
+        echo "$rc" >"$E2E_WORK/setup.rc"
+    ) >/dev/null 2>&1 &
+}
+
+# Waits up to the seconds given for the launcher to end; prints its exit
+# code.  Fails when it has not ended.
+launcher_exit() {
+    local seconds=$1 _
+    for _ in $(seq $((seconds * 20))); do
+        if [ -s "$E2E_WORK/setup.rc" ]; then
+            cat "$E2E_WORK/setup.rc"
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}

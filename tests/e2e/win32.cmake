@@ -1,0 +1,40 @@
+# The Windows programs of the end-to-end tests, and the sample disc.
+#   e2e/driver.exe   the test driver (console)
+#   e2e/dxsetup.exe  stand-in for the DirectX 3a setup   } one source,
+#   e2e/z.exe        stand-in for the product installer  } built twice
+#   disc/            setup.exe, z.exe, directx/redist/directx/dxsetup.exe
+# These use the C runtime; only setup.exe goes without.
+set(E2E_DIR ${CMAKE_SOURCE_DIR}/tests/e2e)
+set(E2E_OUT ${CMAKE_BINARY_DIR}/e2e)
+set(DISC_DIR ${CMAKE_BINARY_DIR}/disc)
+
+add_executable(e2e_driver ${E2E_DIR}/driver.c)
+target_link_libraries(e2e_driver PRIVATE user32 gdi32)
+set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME driver)
+
+foreach(standin dxsetup z)
+    add_executable(e2e_${standin} WIN32 ${E2E_DIR}/standin.c)
+    target_link_libraries(e2e_${standin} PRIVATE user32 gdi32)
+    set_target_properties(e2e_${standin} PROPERTIES OUTPUT_NAME ${standin})
+endforeach()
+
+foreach(target e2e_driver e2e_dxsetup e2e_z)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    target_link_options(${target} PRIVATE -static-libgcc -s)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${E2E_OUT} SUFFIX .exe)
+endforeach()
+
+# The disc is laid out anew whenever a program on it changes; anything else
+# found in it (left by hand) is removed first, so it holds exactly these.
+add_custom_command(
+    OUTPUT ${DISC_DIR}/setup.exe ${DISC_DIR}/z.exe ${DISC_DIR}/directx/redist/directx/dxsetup.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${DISC_DIR}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DISC_DIR}/directx/redist/directx
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setup> ${DISC_DIR}/setup.exe
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_z> ${DISC_DIR}/z.exe
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_dxsetup> ${DISC_DIR}/directx/redist/directx/dxsetup.exe
+    DEPENDS setup e2e_z e2e_dxsetup
+    COMMENT "Staging the sample disc in ${DISC_DIR}"
+    VERBATIM)
+add_custom_target(disc ALL
+    DEPENDS ${DISC_DIR}/setup.exe ${DISC_DIR}/z.exe ${DISC_DIR}/directx/redist/directx/dxsetup.exe)
