@@ -62,4 +62,17 @@ inline void ExpectCleanEnd(void)
     EXPECT_EQ(SimComplaints(), Calls{});
 }
 
+/* Runs the launcher, with no tail, for a user who does `user` at the menu,
+ * and checks that the run ended as every run must, back in the disc's
+ * directory. */
+inline void RunOnDisc(const std::vector<SimUserAction> &user)
+{
+    SimUser(user);
+    RunResult run = RunLauncher("");
+    ASSERT_EQ(run.aborted, "");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(SimCurrentDirectory(), DISC);
+    ExpectCleanEnd();
+}
+
 #endif

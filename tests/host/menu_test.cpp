@@ -59,21 +59,11 @@ protected:
         NewProcess();
         StageDisc();
     }
-
-    void Run(const std::vector<SimUserAction> &user)
-    {
-        SimUser(user);
-        RunResult run = RunLauncher("");
-        ASSERT_EQ(run.aborted, "");
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(SimCurrentDirectory(), DISC);
-        ExpectCleanEnd();
-    }
 };
 
 TEST_F(MenuLoop, TypicalRunDirectXThenTheInstaller)
 {
-    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
     EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{1000, kDirectXStory}, {1001, kInstallerStory}}));
 
     ASSERT_EQ(SimChildren().size(), 2u);
@@ -90,7 +80,7 @@ TEST_F(MenuLoop, ExitEscapeAndTheCloseBoxEndTheLoop)
         SCOPED_TRACE(way.kind);
         NewProcess();
         StageDisc();
-        Run({way});
+        RunOnDisc({way});
         EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{IDCANCEL, {}}}));
         EXPECT_TRUE(SimChildren().empty());
     }
@@ -103,7 +93,7 @@ TEST_F(MenuLoop, OtherChoicesShowTheMenuAgain)
         SCOPED_TRACE(other.value);
         NewProcess();
         StageDisc();
-        Run({other, Press(IDCANCEL)});
+        RunOnDisc({other, Press(IDCANCEL)});
         int choice = other.kind == SIM_ENTER ? IDOK : other.value;
         EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{choice, {}}, {IDCANCEL, {}}}));
         EXPECT_TRUE(SimChildren().empty());
@@ -112,7 +102,7 @@ TEST_F(MenuLoop, OtherChoicesShowTheMenuAgain)
 
 TEST_F(MenuLoop, DirectXTwiceInARow)
 {
-    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
     EXPECT_EQ(SimCallsNamed(kStoryCalls), Story({{1000, kDirectXStory}, {1000, kDirectXStory}, {2, {}}}));
     ASSERT_EQ(SimChildren().size(), 2u);
     EXPECT_EQ(SimChildren()[1].directory, DISC_DIRECTX);
@@ -140,7 +130,7 @@ TEST_F(MenuLoop, MenuComesBackWithinATimerPeriodOfTheChildsEnd)
         SCOPED_TRACE(c.name);
         NewProcess();
         StageDisc(c.lifetimeMs, c.exitCode);
-        Run({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+        RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
         ASSERT_EQ(SimMenuShownTimes().size(), 2u);
         const SimChild &child = SimChildren().at(0);
         DWORD backAfter = SimMenuShownTimes()[1] - child.endMs;
@@ -154,7 +144,7 @@ TEST_F(MenuLoop, WithoutATimerTheWaitStillEndsWithTheChild)
     NewProcess();
     StageDisc(1000);
     SimFail("SetTimer");
-    Run({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDCANCEL)});
     ASSERT_EQ(SimMenuShownTimes().size(), 2u);
     EXPECT_GE(SimMenuShownTimes()[1], 1100u);
     EXPECT_LE(SimMenuShownTimes()[1], 1100u + ANCHOR_TIMER_MS);
@@ -166,7 +156,7 @@ TEST_F(MenuLoop, MissingDirectXDirectoryStartsNothingAndStaysHome)
     SimSetCurrentDirectory(DISC);
     SimAddProgram(DISC_PRODUCT, SIM_FOREVER, 0);
     SimAddProgram("C:\\dxsetup.exe", 0, 0); // would be found three levels up
-    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
     EXPECT_EQ(SimCallsNamed(kStoryCalls),
               Story({{1000, {"GetFullPathNameA(directx\\redist\\directx, 2047)",
                              "SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)"}},
@@ -180,7 +170,7 @@ TEST_F(MenuLoop, AFailedStartBringsTheMenuBackAtOnce)
     NewProcess();
     SimSetCurrentDirectory(DISC);
     SimAddDirectory(DISC_DIRECTX); // the directory, but no setup in it, and no installer
-    Run({Press(IDC_INSTALL_DIRECTX, 0), Press(IDC_INSTALL_PRODUCT)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX, 0), Press(IDC_INSTALL_PRODUCT)});
     EXPECT_EQ(SimCallsNamed(kStoryCalls),
               Story({{1000, {"GetFullPathNameA(directx\\redist\\directx, 2047)",
                              "SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)",
@@ -209,7 +199,7 @@ TEST_F(MenuLoop, APathTooLongForTheBufferIsNotEntered)
 TEST_F(MenuLoop, MenuThatCannotBeShownEndsTheLoop)
 {
     SimFail("DialogBoxParamA");
-    Run({});
+    RunOnDisc({});
     EXPECT_EQ(SimCallsNamed(kStoryCalls), (Calls{kShowMenu, kTeardown[0], kTeardown[1], kTeardown[2]}));
 }
 
@@ -218,7 +208,7 @@ TEST_F(MenuLoop, AnchorClosedDuringAWaitEndsTheRunAndLeavesTheChild)
     NewProcess();
     StageDisc(SIM_FOREVER);
     SimAtTime(2000, SIM_CLOSE_ANCHOR);
-    Run({Press(IDC_INSTALL_DIRECTX)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX)});
 
     EXPECT_EQ(SimMenuShownTimes().size(), 1u);
     Calls story = Story({{1000, kDirectXStory}}, false);
@@ -233,7 +223,7 @@ TEST_F(MenuLoop, AnchorClosedDuringAWaitEndsTheRunAndLeavesTheChild)
 
 TEST_F(MenuLoop, AnchorClosedWhileTheMenuIsUpEndsTheLoop)
 {
-    Run({UserDoes(SIM_CLOSE_ANCHOR, 500)});
+    RunOnDisc({UserDoes(SIM_CLOSE_ANCHOR, 500)});
     EXPECT_EQ(SimMenuShownTimes().size(), 1u);
     EXPECT_EQ(SimCallsNamed(kStoryCalls), (Calls{kShowMenu, "KillTimer(VUNT Install, 1)",
                                                  "DestroyWindow(VUNT Install)", "ClipCursor(NULL)"}));
@@ -242,7 +232,7 @@ TEST_F(MenuLoop, AnchorClosedWhileTheMenuIsUpEndsTheLoop)
 TEST_F(MenuLoop, AnchorClosedBeforeTheMenuMeansNoMenu)
 {
     SimAtTime(0, SIM_CLOSE_ANCHOR);
-    Run({});
+    RunOnDisc({});
     EXPECT_EQ(SimMenuShownTimes().size(), 0u);
     EXPECT_EQ(SimCallsNamed({"DialogBoxParamA"}), Calls{});
 }

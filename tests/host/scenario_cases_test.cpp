@@ -12,16 +12,6 @@ protected:
     {
         NewProcess();
     }
-
-    void Run(const std::vector<SimUserAction> &user)
-    {
-        SimUser(user);
-        RunResult run = RunLauncher("");
-        ASSERT_EQ(run.aborted, "");
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(SimCurrentDirectory(), DISC);
-        ExpectCleanEnd();
-    }
 };
 
 /* The close reaches the queue after the menu loop has ended: the teardown
@@ -34,7 +24,7 @@ TEST_F(Moments, AnchorClosedDuringTheTeardown)
         NewProcess();
         StageDisc();
         SimAtCall(moment, 0, SIM_CLOSE_ANCHOR);
-        Run({Press(IDCANCEL)});
+        RunOnDisc({Press(IDCANCEL)});
         EXPECT_EQ(SimCallsNamed({"KillTimer", "DestroyWindow", "PostQuitMessage"}),
                   (Calls{"KillTimer(VUNT Install, 1)", "DestroyWindow(VUNT Install)", "PostQuitMessage(0)"}));
         EXPECT_EQ(SimCallsNamed({"DispatchMessageA"}), Calls{"DispatchMessageA(VUNT Install, WM_SYSCOMMAND)"});
@@ -48,7 +38,7 @@ TEST_F(Moments, ButtonAndCloseTogether)
 {
     StageDisc(SIM_FOREVER);
     SimAtCall("EndDialog", 0, SIM_CLOSE_ANCHOR);
-    Run({Press(IDC_INSTALL_DIRECTX)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX)});
     EXPECT_EQ(SimMenuShowings().size(), 1u);
     ASSERT_EQ(SimChildren().size(), 1u);
     EXPECT_EQ(SimChildren()[0].endMs, SIM_FOREVER);
@@ -63,7 +53,7 @@ TEST_F(Moments, DirectXDirectoryLostAfterTheFirstInstall)
 {
     StageDisc(0);
     SimFail("SetCurrentDirectoryA", -1, 2);
-    Run({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
+    RunOnDisc({Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_DIRECTX), Press(IDC_INSTALL_PRODUCT)});
     EXPECT_EQ(SimCallsNamed({"SetCurrentDirectoryA", "CreateProcessA"}),
               (Calls{"SetCurrentDirectoryA(C:\\DISC\\directx\\redist\\directx)",
                      "CreateProcessA(dxsetup.exe, NULL, NULL, NULL, FALSE, 0, NULL, NULL)",
