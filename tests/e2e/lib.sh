@@ -6,6 +6,7 @@
 #                         unset, make the prefix on first use, and set:
 #   E2E_BUILD  the win32 build directory     DISC    the staged disc
 #   DRIVER     the test driver               E2E_WORK scratch space per run
+#   KEYLOCK    the registry key locker
 #
 # Everything started here is ended by the EXIT trap.
 
@@ -85,8 +86,9 @@ e2e_setup() {
     E2E_BUILD=$(cd "$1" && pwd)
     DISC=$E2E_BUILD/disc
     DRIVER=$E2E_BUILD/e2e/driver.exe
+    KEYLOCK=$E2E_BUILD/e2e/keylock.exe
     local f
-    for f in "$DISC/setup.exe" "$DISC/z.exe" "$DISC/directx/redist/directx/dxsetup.exe" "$DRIVER"; do
+    for f in "$DISC/setup.exe" "$DISC/z.exe" "$DISC/directx/redist/directx/dxsetup.exe" "$DRIVER" "$KEYLOCK"; do
         [ -f "$f" ] || { echo "missing $f: build the win32 preset first" >&2; return 1; }
     done
     E2E_WORK=$E2E_BUILD/e2e-work

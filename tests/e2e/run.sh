@@ -41,6 +41,13 @@ given_key() {
     echo yes >"$E2E_WORK/want.key"
 }
 
+# The product key exists but may not be opened for reading while the
+# launcher runs: keylock gives it a DACL that denies KEY_READ to Everyone.
+given_key_unreadable() {
+    given_key
+    KEY_UNREADABLE=yes
+}
+
 # The Windows version that the launcher sees.
 given_version() {
     echo "$1" >"$E2E_WORK/want.version"
@@ -100,6 +107,27 @@ snapshot() {
     disc_state "$(cat "$E2E_WORK/case.disc")" >"$E2E_WORK/disc.$1"
 }
 
+# Locks the product key against reading.  Wine keeps a key's security in
+# the running wineserver only, never in the registry files, so keylock holds
+# the lock (and the server) until after_case lets it go, and then puts the
+# key's own DACL back.
+lock_key() {
+    local _
+    (wine "$KEYLOCK" hold "${PRODUCT_KEY#HKLM\\}" >"$E2E_WORK/keylock.raw" 2>&1 || true) >/dev/null 2>&1 &
+    for _ in $(seq 400); do
+        if grep -q '^FAIL' "$E2E_WORK/keylock.raw" 2>/dev/null; then
+            tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
+            fail "the product key could not be locked"
+        fi
+        if grep -q '^ok' "$E2E_WORK/keylock.raw" 2>/dev/null; then
+            tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
+            return 0
+        fi
+        sleep 0.05
+    done
+    fail "keylock did not lock the product key within 20 s"
+}
+
 # Starts the launcher with the arguments given, on the case's disc, once
 # everything earlier has ended and the registry is on disk.
 launch() {
@@ -107,6 +135,7 @@ launch() {
     wine_settle || fail "processes left running before the launcher started"
     echo "${CASE_DISC:-$DISC}" >"$E2E_WORK/case.disc"
     snapshot before
+    [ "${KEY_UNREADABLE:-}" != yes ] || lock_key
     step "setup.exe${*:+ $*} (in $(basename "${CASE_DISC:-$DISC}"))"
     launch_in "${CASE_DISC:-$DISC}" "$@"
 }
@@ -166,18 +195,20 @@ dxsetup_dir() { winpath "${CASE_DISC:-$DISC}/directx/redist/directx"; }
 installer_path() { winpath "${CASE_DISC:-$DISC}/z.exe"; }
 disc_dir() { winpath "${CASE_DISC:-$DISC}"; }
 
-# Waits for the menu to come back after a DirectX stand-in has ended, and
-# checks that it came after the end, within about a timer tick.
+# Waits for the menu to come back after a DirectX stand-in has ended (or,
+# given "crashing", crashed), and checks that it came after the end, within
+# about a timer tick.
 expect_menu_back_after_dxsetup() {
-    local ended back
+    local event=${1:-ended} ended back what
+    what=${event/crashing/crashed}
     expect wait-menu 15000
     back=$(driver_at)
-    ended=$(log_time ended "$(dxsetup_path)")
-    [ -n "$ended" ] || fail "the menu came back before the DirectX stand-in ended"
-    [ "$back" -ge "$ended" ] || fail "the menu came back before the DirectX stand-in ended"
+    ended=$(log_time "$event" "$(dxsetup_path)")
+    [ -n "$ended" ] || fail "the menu came back before the DirectX stand-in $what"
+    [ "$back" -ge "$ended" ] || fail "the menu came back before the DirectX stand-in $what"
     [ $((back - ended)) -le "$TICK_SLACK_MS" ] ||
-        fail "the menu came back $((back - ended)) ms after the DirectX stand-in ended"
-    step "menu back $((back - ended)) ms after the DirectX stand-in ended"
+        fail "the menu came back $((back - ended)) ms after the DirectX stand-in $what"
+    step "menu back $((back - ended)) ms after the DirectX stand-in $what"
 }
 
 # --- Gates -----------------------------------------------------------------
@@ -344,6 +375,20 @@ faults_exit_code_259() {
     expect_exit 0 10
 }
 
+# A DirectX setup that crashes (an access violation; the prefix shows no
+# crash dialog): the menu comes back once the crash has ended it.
+faults_directx_crash() {
+    export STANDIN_MS=500 STANDIN_CRASH=1
+    launch
+    expect press 1000
+    expect wait-gone
+    expect_menu_back_after_dxsetup crashing
+    expect_log_count 0 ended "$(dxsetup_path)"
+    step "the DirectX stand-in crashed instead of ending"
+    expect press 2
+    expect_exit 0 10
+}
+
 # No DirectX directory: nothing is started, the menu comes back, and
 # "Install VUNT" still finds z.exe where the launcher started.
 faults_no_directx_dir() {
@@ -373,13 +418,40 @@ faults_no_installer() {
     expect absent launcher
 }
 
+# The product key exists but may not be opened for reading (on a system with
+# registry security, hence NT 4.0): with "/UPDATE" the product counts as not
+# installed and the menu comes up.  Last in the group, so that the registry
+# changes once.
+faults_key_unreadable_update() {
+    given_key_unreadable
+    given_version nt40
+    launch /UPDATE
+    expect wait-menu
+    expect check-anchor
+    expect press 2
+    expect_exit 0 10
+    expect absent launcher
+}
+
 # --- The runner --------------------------------------------------------------
 
 # Once a case's processes have ended: the registry and the disc are as
 # before the launcher ran.
 after_case() {
     local good=0
+    if [ -f "$E2E_WORK/keylock.raw" ]; then
+        wine "$KEYLOCK" release >/dev/null 2>&1 || true
+    fi
     wine_settle 20 || good=1
+    if [ -f "$E2E_WORK/keylock.raw" ]; then
+        if tr -d '\r' <"$E2E_WORK/keylock.raw" | tail -n1 | grep -q '^ok .* readable again$'; then
+            step "the product key readable again"
+        else
+            echo "    FAIL: keylock did not put the product key back:"
+            tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
+            good=1
+        fi
+    fi
     if [ -f "$E2E_WORK/case.disc" ]; then
         snapshot after
         if ! diff -u "$E2E_WORK/registry.before" "$E2E_WORK/registry.after" >"$E2E_WORK/registry.diff"; then
@@ -401,7 +473,7 @@ run_case() {
     local name=$1 start rc
     start=$(date +%s%N)
     echo "== $name"
-    rm -f "$E2E_WORK/standin.log" "$E2E_WORK/case.disc"
+    rm -f "$E2E_WORK/standin.log" "$E2E_WORK/case.disc" "$E2E_WORK/keylock.raw"
     want_base_registry
     set +e
     (

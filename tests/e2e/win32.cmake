@@ -1,5 +1,6 @@
 # The Windows programs of the end-to-end tests, and the sample disc.
 #   e2e/driver.exe   the test driver (console)
+#   e2e/keylock.exe  locks a registry key against reading (console)
 #   e2e/dxsetup.exe  stand-in for the DirectX 3a setup   } one source,
 #   e2e/z.exe        stand-in for the product installer  } built twice
 #   disc/            setup.exe, z.exe, directx/redist/directx/dxsetup.exe
@@ -12,13 +13,17 @@ add_executable(e2e_driver ${E2E_DIR}/driver.c)
 target_link_libraries(e2e_driver PRIVATE user32 gdi32)
 set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME driver)
 
+add_executable(e2e_keylock ${E2E_DIR}/keylock.c)
+target_link_libraries(e2e_keylock PRIVATE advapi32)
+set_target_properties(e2e_keylock PROPERTIES OUTPUT_NAME keylock)
+
 foreach(standin dxsetup z)
     add_executable(e2e_${standin} WIN32 ${E2E_DIR}/standin.c)
     target_link_libraries(e2e_${standin} PRIVATE user32 gdi32)
     set_target_properties(e2e_${standin} PROPERTIES OUTPUT_NAME ${standin})
 endforeach()
 
-foreach(target e2e_driver e2e_dxsetup e2e_z)
+foreach(target e2e_driver e2e_keylock e2e_dxsetup e2e_z)
     target_compile_options(${target} PRIVATE -Wall -Wextra)
     target_link_options(${target} PRIVATE -static-libgcc -s)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${E2E_OUT} SUFFIX .exe)
