@@ -32,6 +32,8 @@ set_target_properties(setup PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/platform
 set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX .exe)
 
 # The icon, drawn as text and turned into setup.ico by a small host tool.
-include(${CMAKE_SOURCE_DIR}/resources/icon.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/resources/icon.cmake)
 # The Windows programs of the end-to-end tests.
-include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake)
+# The programs of the benchmark (`make bench`), built only on request.
+include(${CMAKE_SOURCE_DIR}/tests/bench/win32.cmake)
