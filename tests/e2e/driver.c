@@ -27,6 +27,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "unixms.h"
+
 #define APP_TITLE    "VUNT Install"
 #define MENU_CAPTION "Welcome to the Demo of VUNT Drelquint for Win95"
 #define REFUSAL_TEXT "VUNT Install will not continue.\nWinNT 3.51 is not supported."
@@ -67,16 +69,6 @@ static const struct Control MENU_CONTROLS[] = {
 #define MENU_CY 127
 
 static int g_failures;
-
-static unsigned long long UnixMs(void)
-{
-    FILETIME ft;
-    ULARGE_INTEGER t;
-    GetSystemTimeAsFileTime(&ft);
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    return t.QuadPart / 10000ULL - 11644473600000ULL;
-}
 
 /* Prints a text with its line feeds and quotes visible. */
 static void PrintQuoted(const char *text)
@@ -408,6 +400,24 @@ static void MouseButtonAt(POINT at, DWORD button)
     SendInput(1, &in, sizeof in);
 }
 
+static void ClickAt(POINT at)
+{
+    MouseButtonAt(at, MOUSEEVENTF_LEFTDOWN);
+    Sleep(50);
+    MouseButtonAt(at, MOUSEEVENTF_LEFTUP);
+}
+
+static int WaitUntilGone(HWND hwnd, DWORD ms)
+{
+    DWORD waited;
+    for (waited = 0; waited < ms; waited += 50) {
+        if (!IsWindow(hwnd) || !IsWindowVisible(hwnd))
+            return 1;
+        Sleep(50);
+    }
+    return 0;
+}
+
 /* A real mouse click on the close box, found where the caption ends and
  * confirmed by asking the menu what lies there. */
 static int CloseBoxCommand(void)
@@ -428,9 +438,14 @@ static int CloseBoxCommand(void)
     }
     SetPropA(menu, PRESSED_MARK, (HANDLE)1);
     printf("ok clicking the close box at (%ld,%ld) at=%llu\n", at.x, at.y, UnixMs());
-    MouseButtonAt(at, MOUSEEVENTF_LEFTDOWN);
-    Sleep(50);
-    MouseButtonAt(at, MOUSEEVENTF_LEFTUP);
+    ClickAt(at);
+    /* A click made while a new X display is still settling can be lost;
+     * a user would click again.  Nothing brings this menu back once the
+     * close box has worked, so a menu still up means the click was lost. */
+    if (!WaitUntilGone(menu, 3000)) {
+        printf("ok clicking the close box again at=%llu\n", UnixMs());
+        ClickAt(at);
+    }
     return 0;
 }
 

@@ -22,6 +22,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "unixms.h"
+
 #define RUN_TIMER_ID 1
 
 static char g_path[MAX_PATH];
@@ -31,17 +33,6 @@ static char g_caption[MAX_PATH + 32];
 static const char *g_role = "a program on the disc";
 static int g_exitCode;
 static int g_crash;
-
-/* Milliseconds since 1970, the clock the test scripts compare against. */
-static unsigned long long UnixMs(void)
-{
-    FILETIME ft;
-    ULARGE_INTEGER t;
-    GetSystemTimeAsFileTime(&ft);
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    return t.QuadPart / 10000ULL - 11644473600000ULL;
-}
 
 /* A setting for this program alone, or else for every stand-in. */
 static const char *Setting(const char *variable)
