@@ -93,7 +93,6 @@ struct World {
     std::vector<std::string> complaints;
     std::vector<SimChild> children;
     std::vector<SimMessageBox> boxes;
-    std::vector<DWORD> menuShown;
     std::vector<SimMenuShowing> menuShowings;
     std::map<std::string, RegisteredClass> classes;
 
@@ -581,7 +580,13 @@ UINT SimAskToMove(HWND hwnd)
 const std::vector<std::string> &SimCalls(void) { return w.calls; }
 const std::vector<SimChild> &SimChildren(void) { return w.children; }
 const std::vector<SimMessageBox> &SimMessageBoxes(void) { return w.boxes; }
-const std::vector<DWORD> &SimMenuShownTimes(void) { return w.menuShown; }
+std::vector<DWORD> SimMenuShownTimes(void)
+{
+    std::vector<DWORD> times;
+    for (const SimMenuShowing &showing : w.menuShowings)
+        times.push_back(showing.timeMs);
+    return times;
+}
 const std::vector<SimMenuShowing> &SimMenuShowings(void) { return w.menuShowings; }
 const std::vector<std::string> &SimComplaints(void) { return w.complaints; }
 DWORD SimNow(void) { return w.now; }
@@ -1013,7 +1018,6 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
         }
         if (!shown) {
             shown = true;
-            w.menuShown.push_back(w.now);
             w.menuShowings.push_back(SimMenuShowing{w.now, w.cwd, w.quitPosted, Alive(hWndParent) != nullptr,
                                                      w.children.size()});
             if (w.nextMenuAction >= w.menuActions.size())

@@ -110,7 +110,7 @@ const std::vector<std::string> &SimCalls(void);
 std::vector<std::string> SimCallsNamed(const std::vector<std::string> &names);
 const std::vector<SimChild> &SimChildren(void);
 const std::vector<SimMessageBox> &SimMessageBoxes(void);
-const std::vector<DWORD> &SimMenuShownTimes(void);
+std::vector<DWORD> SimMenuShownTimes(void); /* the times of SimMenuShowings() */
 const std::vector<SimMenuShowing> &SimMenuShowings(void);
 const WNDCLASSA *SimRegisteredClass(const char *name);
 DWORD SimNow(void);
