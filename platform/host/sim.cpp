@@ -22,6 +22,8 @@ struct Window {
     bool minimized;
     bool ended;
     INT_PTR result;
+    size_t focus;        /* a dialog's focused button */
+    bool focusIsDefault; /* it has been reached by Tab: Enter presses it */
 };
 
 struct Timer {
@@ -77,16 +79,23 @@ struct World {
 
     bool nt = false;
     DWORD major = 4, minor = 0, build = 950;
-    std::map<std::string, bool> keys;
+    std::map<std::string, bool> keys; /* upper-case path -> readable */
     std::map<std::string, std::string> dirs; /* upper-case path -> path */
     std::map<std::string, Program> programs;
     std::string cwd = "C:\\";
     int dialogTemplate = 101;
+    std::vector<SimButton> buttons;
 
     std::vector<SimUserAction> menuActions;
     size_t nextMenuAction = 0;
     std::vector<TimedAction> timed;
     std::vector<CallAction> atCalls;
+    std::vector<SimStep> script;
+    size_t nextStep = 0;
+    std::vector<DWORD> stepTimes;
+    DWORD lastStepTime = 0;
+    bool boxUp = false; /* a message box waits for the user */
+    DWORD boxShownAt = 0;
     std::map<std::string, Failure> failures;
 
     std::vector<std::string> calls;
@@ -111,6 +120,9 @@ World w;
 
 const uintptr_t WINDOW_BASE = 0x10000;
 const UINT VK_RETURN_KEY = 0x0D;
+/* Real input on its way through the queue: the dialog manager's part of
+ * it, which the simulated modal loop plays (wParam: the kind). */
+const UINT WM_SIM_INPUT = 0x8000 + 0x5EE;
 
 std::string Upper(std::string s)
 {
@@ -129,7 +141,7 @@ std::string Format(const char *format, ...)
     return buffer;
 }
 
-void CloseAnchorFromTaskbar(void);
+void PerformInput(SimUserKind kind, int value);
 
 /* Records a call, and lets the user act if this is the call awaited. */
 void Record(const std::string &call)
@@ -138,8 +150,8 @@ void Record(const std::string &call)
     for (CallAction &a : w.atCalls) {
         if (call.compare(0, a.call.size(), a.call) != 0 || call[a.call.size()] != '(')
             continue;
-        if (a.seen++ == a.nth && a.kind == SIM_CLOSE_ANCHOR)
-            CloseAnchorFromTaskbar();
+        if (a.seen++ == a.nth)
+            PerformInput(a.kind, 0);
     }
 }
 
@@ -190,7 +202,7 @@ Window *Alive(HWND hwnd)
 
 HWND NewWindow(const std::string &label, WNDPROC proc, DLGPROC dlgProc, HWND owner, bool minimized)
 {
-    w.windows.push_back(Window{label, proc, dlgProc, owner, true, true, minimized, false, 0});
+    w.windows.push_back(Window{label, proc, dlgProc, owner, true, true, minimized, false, 0, 0, false});
     return (HWND)(WINDOW_BASE + 4 * (w.windows.size() - 1));
 }
 
@@ -209,6 +221,7 @@ std::string MessageName(UINT message)
         {WM_CLOSE, "WM_CLOSE"}, {WM_QUIT, "WM_QUIT"}, {WM_WINDOWPOSCHANGING, "WM_WINDOWPOSCHANGING"},
         {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_INITDIALOG, "WM_INITDIALOG"}, {WM_COMMAND, "WM_COMMAND"},
         {WM_SYSCOMMAND, "WM_SYSCOMMAND"}, {WM_TIMER, "WM_TIMER"}, {WM_ENTERIDLE, "WM_ENTERIDLE"},
+        {WM_SIM_INPUT, "input"},
     };
     auto it = names.find(message);
     return it != names.end() ? it->second : Format("0x%04x", message);
@@ -344,17 +357,116 @@ HWND AnchorWindow(void)
     return NULL;
 }
 
-/* The taskbar's Close: a system command to the window, posted. */
-void CloseAnchorFromTaskbar(void)
+/* The menu on the screen: a dialog shown and not yet ended. */
+HWND MenuUp(void)
+{
+    if (w.menuShowings.empty() || w.menuShowings.back().endMs != SIM_FOREVER)
+        return NULL;
+    for (size_t i = w.windows.size(); i-- > 0;)
+        if (w.windows[i].alive && w.windows[i].dlgProc && !w.windows[i].ended)
+            return (HWND)(WINDOW_BASE + 4 * i);
+    return NULL;
+}
+
+/* What a message box does with a key or a click: its one button, OK,
+ * has the focus, so everything but Tab and a letter dismisses it. */
+bool DismissesBox(SimUserKind kind)
+{
+    switch (kind) {
+    case SIM_ENTER: case SIM_ESCAPE: case SIM_SPACE: case SIM_ALT_F4: case SIM_CLICK: case SIM_CLOSE_BOX:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/* Does what the user does, to what is on the screen now.  The taskbar
+ * asks the anchor window with system commands, which a window disabled by
+ * the menu ignores; End Task sends the close request itself.  Keys and
+ * clicks reach the menu or the message box in the foreground; with
+ * neither up they go to another program. */
+void PerformInput(SimUserKind kind, int value)
 {
     HWND anchor = AnchorWindow();
-    if (anchor)
-        Post(anchor, WM_SYSCOMMAND, SC_CLOSE, 0);
+    switch (kind) {
+    case SIM_CLOSE_ANCHOR:
+        if (anchor)
+            Post(anchor, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    case SIM_CLICK_TASKBAR:
+        if (anchor)
+            Post(anchor, WM_SYSCOMMAND, SC_RESTORE, 0);
+        return;
+    case SIM_END_TASK:
+        if (anchor)
+            Post(anchor, WM_CLOSE, 0, 0);
+        return;
+    default:
+        break;
+    }
+    if (w.boxUp) {
+        if (DismissesBox(kind))
+            w.boxUp = false;
+        return;
+    }
+    HWND dlg = MenuUp();
+    if (!dlg)
+        return;
+    switch (kind) {
+    case SIM_PRESS:
+        CallWindow(dlg, WM_COMMAND, (WPARAM)(WORD)value | ((WPARAM)BN_CLICKED << 16), 0);
+        break;
+    case SIM_ESCAPE:
+        Post(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+        break;
+    case SIM_ENTER:
+        Post(dlg, WM_KEYDOWN, VK_RETURN_KEY, 0);
+        break;
+    case SIM_CLOSE_BOX:
+    case SIM_ALT_F4:
+        Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    default:
+        Post(dlg, WM_SIM_INPUT, (WPARAM)kind, (LPARAM)value);
+        break;
+    }
+}
+
+/* When the script's next step is due, or SIM_FOREVER while its moment
+ * has not come. */
+DWORD StepDue(void)
+{
+    if (w.nextStep >= w.script.size())
+        return SIM_FOREVER;
+    const SimStep &step = w.script[w.nextStep];
+    DWORD anchorTime = SIM_FOREVER;
+    size_t k = (size_t)step.index;
+    switch (step.moment) {
+    case SIM_AT_MENU:
+        if (MenuUp())
+            anchorTime = std::max(w.menuShowings.back().timeMs, w.lastStepTime);
+        break;
+    case SIM_AT_WAIT:
+        if (k >= 1 && w.children.size() >= k)
+            anchorTime = w.children[k - 1].startMs;
+        break;
+    case SIM_AT_CHILD_END:
+        if (k >= 1 && w.children.size() >= k)
+            anchorTime = w.children[k - 1].endMs;
+        break;
+    case SIM_AT_REFUSAL:
+        if (w.boxUp)
+            anchorTime = w.boxShownAt;
+        break;
+    }
+    if (anchorTime == SIM_FOREVER)
+        return SIM_FOREVER;
+    return std::max(anchorTime + step.afterMs, w.lastStepTime);
 }
 
 DWORD NextEventTime(DWORD extra)
 {
-    DWORD next = extra;
+    DWORD next = std::min(extra, StepDue());
     for (const Timer &t : w.timers)
         next = std::min(next, t.due);
     for (const TimedAction &a : w.timed)
@@ -363,16 +475,21 @@ DWORD NextEventTime(DWORD extra)
     return next;
 }
 
-/* Timed user actions happen as soon as the launcher looks at its queue
- * once their moment has come. */
+/* Timed user actions and the script's steps happen as soon as the
+ * launcher looks at its queue once their moment has come. */
 void FireDueActions(void)
 {
     for (TimedAction &a : w.timed) {
         if (a.done || a.at > w.now)
             continue;
         a.done = true;
-        if (a.kind == SIM_CLOSE_ANCHOR)
-            CloseAnchorFromTaskbar();
+        PerformInput(a.kind, 0);
+    }
+    while (StepDue() <= w.now) {
+        const SimStep step = w.script[w.nextStep++];
+        w.stepTimes.push_back(w.now);
+        w.lastStepTime = w.now;
+        PerformInput(step.kind, step.value);
     }
 }
 
@@ -533,6 +650,25 @@ void SimSetDialogTemplate(int id)
     w.dialogTemplate = id;
 }
 
+void SimSetDialogButtons(const std::vector<SimButton> &buttons)
+{
+    w.buttons = buttons;
+}
+
+void SimLockKey(const char *path)
+{
+    w.keys[Upper(path)] = false;
+}
+
+void SimScript(const std::vector<SimStep> &steps)
+{
+    w.script = steps;
+    w.nextStep = 0;
+    w.stepTimes.clear();
+}
+
+const std::vector<DWORD> &SimStepTimes(void) { return w.stepTimes; }
+
 void SimUser(const std::vector<SimUserAction> &menuActions)
 {
     w.menuActions = menuActions;
@@ -646,6 +782,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
         return ERROR_ACCESS_DENIED;
     if (hKey != HKEY_LOCAL_MACHINE || !lpSubKey || !w.keys.count(Upper(lpSubKey)))
         return ERROR_FILE_NOT_FOUND;
+    if (!w.keys[Upper(lpSubKey)])
+        return ERROR_ACCESS_DENIED;
     *phkResult = (HKEY)NewHandle(HANDLE_KEY, 0);
     return ERROR_SUCCESS;
 }
@@ -812,7 +950,21 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
                   Text(lpCaption).c_str(), uType == MB_OK ? "MB_OK" : Format("0x%x", uType).c_str()));
     Step();
     w.boxes.push_back(SimMessageBox{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType});
-    return IDOK;
+    if (w.script.empty())
+        return IDOK;
+    /* A scripted user dismisses it; nothing else runs meanwhile. */
+    w.boxUp = true;
+    w.boxShownAt = w.now;
+    for (;;) {
+        Step();
+        FireDueActions();
+        if (!w.boxUp)
+            return IDOK;
+        DWORD next = NextEventTime(SIM_FOREVER);
+        if (next == SIM_FOREVER)
+            throw SimAbort{"the message box is up and the user has nothing more to do"};
+        AdvanceTo(next);
+    }
 }
 
 HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
@@ -888,14 +1040,25 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow)
     return TRUE;
 }
 
+/* A system command is ignored by a disabled window, as one disabled by a
+ * modal dialog is: the taskbar cannot close or restore it then. */
 LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM)
 {
     Record(Format("DefWindowProcA(%s, %s)", Label(hWnd).c_str(), MessageName(Msg).c_str()));
     Step();
-    if (Msg == WM_CLOSE)
+    Window *x = Alive(hWnd);
+    if (!x)
+        return 0;
+    if (Msg == WM_CLOSE) {
         DestroyInternal(hWnd);
-    else if (Msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
-        CallWindow(hWnd, WM_CLOSE, 0, 0);
+    } else if (Msg == WM_SYSCOMMAND && x->enabled) {
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            CallWindow(hWnd, WM_CLOSE, 0, 0);
+        } else if ((wParam & 0xFFF0) == SC_RESTORE) {
+            x->minimized = false;
+            CallWindow(hWnd, WM_ACTIVATE, WA_ACTIVE, 0);
+        }
+    }
     return 0;
 }
 
@@ -948,26 +1111,45 @@ BOOL EndDialog(HWND hDlg, INT_PTR nResult)
     return TRUE;
 }
 
-/* Does to the menu what the user does. */
-static void PerformUserAction(const SimUserAction &action, HWND dlg)
+/* The dialog manager's share of a key or a click on a dialog: the focus
+ * moves among its buttons, and a button pressed sends its command. */
+static void DialogInput(HWND dlg, const MSG &msg)
 {
-    switch (action.kind) {
-    case SIM_PRESS:
-        CallWindow(dlg, WM_COMMAND, (WPARAM)(WORD)action.value | ((WPARAM)BN_CLICKED << 16), 0);
-        break;
-    case SIM_ESCAPE:
-        Post(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
-        break;
-    case SIM_ENTER:
-        Post(dlg, WM_KEYDOWN, VK_RETURN_KEY, 0);
-        break;
-    case SIM_CLOSE_BOX:
-        Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-        break;
-    case SIM_CLOSE_ANCHOR:
-        CloseAnchorFromTaskbar();
-        break;
+    Window *x = Alive(dlg);
+    size_t count = w.buttons.size();
+    int command = 0;
+    if (msg.message == WM_KEYDOWN) {
+        if (msg.wParam == VK_ESCAPE)
+            command = IDCANCEL;
+        else if (msg.wParam == VK_RETURN_KEY)
+            command = x->focusIsDefault && count ? w.buttons[x->focus].id : IDOK;
+    } else {
+        switch ((SimUserKind)msg.wParam) {
+        case SIM_TAB:
+        case SIM_SHIFT_TAB:
+            if (count) {
+                x->focus = (x->focus + (msg.wParam == SIM_TAB ? 1 : count - 1)) % count;
+                x->focusIsDefault = true;
+            }
+            break;
+        case SIM_SPACE:
+            if (count)
+                command = w.buttons[x->focus].id;
+            break;
+        case SIM_CLICK:
+            command = (int)msg.lParam;
+            break;
+        case SIM_ALT_KEY:
+            for (const SimButton &b : w.buttons)
+                if (toupper((unsigned char)b.mnemonic) == toupper((int)msg.lParam))
+                    command = b.id;
+            break;
+        default:
+            break;
+        }
     }
+    if (command)
+        CallWindow(dlg, WM_COMMAND, (WPARAM)(WORD)command | ((WPARAM)BN_CLICKED << 16), 0);
 }
 
 /* The dialog manager's modal loop, as Win32 runs it: the owner disabled,
@@ -983,6 +1165,7 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
         lpTemplateName != MAKEINTRESOURCEA(w.dialogTemplate) || (hWndParent && !Alive(hWndParent)))
         return -1;
     HWND dlg = NewWindow("dialog", nullptr, lpDialogFunc, hWndParent, false);
+    size_t showing = SIZE_MAX;
     if (Window *owner = Alive(hWndParent))
         owner->enabled = false;
     CallWindow(dlg, WM_INITDIALOG, 0, dwInitParam);
@@ -1005,11 +1188,8 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
                 w.quitCode = msg.wParam;
                 break;
             }
-            if (msg.hwnd == dlg && msg.message == WM_KEYDOWN) {
-                if (msg.wParam == VK_ESCAPE)
-                    CallWindow(dlg, WM_COMMAND, IDCANCEL, 0);
-                else if (msg.wParam == VK_RETURN_KEY)
-                    CallWindow(dlg, WM_COMMAND, IDOK, 0);
+            if (msg.hwnd == dlg && (msg.message == WM_KEYDOWN || msg.message == WM_SIM_INPUT)) {
+                DialogInput(dlg, msg);
                 continue;
             }
             if (msg.hwnd)
@@ -1018,23 +1198,29 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
         }
         if (!shown) {
             shown = true;
-            w.menuShowings.push_back(SimMenuShowing{w.now, w.cwd, w.quitPosted, Alive(hWndParent) != nullptr,
-                                                     w.children.size()});
-            if (w.nextMenuAction >= w.menuActions.size())
-                throw SimAbort{"the menu was shown and the user has nothing more to do"};
+            showing = w.menuShowings.size();
+            w.menuShowings.push_back(SimMenuShowing{w.now, SIM_FOREVER, w.cwd, w.quitPosted,
+                                                     Alive(hWndParent) != nullptr, w.children.size()});
+        }
+        /* The user's next action, once the one before has left the menu up. */
+        if (!actionPending && w.nextMenuAction < w.menuActions.size()) {
             action = w.menuActions[w.nextMenuAction++];
             actionPending = true;
             actionDue = w.now + action.afterMs;
         }
         if (actionPending && w.now >= actionDue) {
             actionPending = false;
-            PerformUserAction(action, dlg);
+            PerformInput(action.kind, action.value);
             continue;
         }
+        if (!actionPending && w.nextMenuAction >= w.menuActions.size() && w.nextStep >= w.script.size())
+            throw SimAbort{"the menu is up and the user has nothing more to do"};
         if (Alive(hWndParent))
             CallWindow(hWndParent, WM_ENTERIDLE, 0, (LPARAM)dlg);
         SleepUntilMessage(actionPending ? actionDue : SIM_FOREVER, "the menu");
     }
+    if (showing != SIZE_MAX)
+        w.menuShowings[showing].endMs = w.now;
     Window *x = Find(dlg);
     INT_PTR result = x->ended ? x->result : 0;
     if (Window *owner = Alive(hWndParent))

@@ -20,13 +20,46 @@ struct SimAbort {
     std::string reason;
 };
 
-/* What the user does to a menu once it is on the screen. */
+/* What the user does.  Keys and clicks go to what is in the foreground:
+ * the menu, or the refusal box; the taskbar acts on the anchor window. */
 enum SimUserKind {
-    SIM_PRESS,        /* press the button with identifier `value` */
-    SIM_ESCAPE,       /* press Escape */
-    SIM_CLOSE_BOX,    /* press the menu's close box */
-    SIM_ENTER,        /* press Enter: the menu has no default button, so IDOK */
-    SIM_CLOSE_ANCHOR, /* close the anchor window from the taskbar */
+    SIM_PRESS,         /* the menu ends with `value`, as if a control sent it */
+    SIM_ESCAPE,        /* Escape */
+    SIM_CLOSE_BOX,     /* a click on the menu's close box */
+    SIM_ENTER,         /* Enter: the focused button when it is the default one, else IDOK */
+    SIM_CLOSE_ANCHOR,  /* Close from the anchor window's taskbar button */
+    SIM_TAB,           /* Tab: the next button takes the focus and becomes the default */
+    SIM_SHIFT_TAB,     /* Shift+Tab: the same, backwards */
+    SIM_ALT_KEY,       /* Alt with the letter `value`: the button with that mnemonic */
+    SIM_SPACE,         /* Space: the focused button */
+    SIM_ALT_F4,        /* Alt+F4 */
+    SIM_CLICK,         /* a click on the button with identifier `value` */
+    SIM_CLICK_TASKBAR, /* a click on the anchor window's taskbar button */
+    SIM_END_TASK,      /* End Task on the anchor window: WM_CLOSE, disabled or not */
+};
+
+/* A push button of the dialog template: its identifier and the letter
+ * after its ampersand, in tab order. */
+struct SimButton {
+    int id;
+    char mnemonic;
+};
+
+/* The moments a scripted step waits for; `index` counts from 1. */
+enum SimMoment {
+    SIM_AT_MENU,      /* a menu is up, and the step before has been done */
+    SIM_AT_WAIT,      /* the index-th child has been started */
+    SIM_AT_CHILD_END, /* the index-th child has ended */
+    SIM_AT_REFUSAL,   /* a message box is up */
+};
+
+/* One step of a scripted user: at a moment, `afterMs` later, do `kind`. */
+struct SimStep {
+    SimMoment moment;
+    int index;
+    DWORD afterMs;
+    SimUserKind kind;
+    int value;
 };
 
 struct SimUserAction {
@@ -51,6 +84,7 @@ struct SimChild {
  * whether the run was already ending. */
 struct SimMenuShowing {
     DWORD timeMs;
+    DWORD endMs;           /* when it went away */
     std::string directory; /* the current directory */
     bool quitPosted;       /* PostQuitMessage had been called before */
     bool ownerAlive;       /* its owner window still existed */
@@ -75,8 +109,14 @@ void SimAddDirectory(const char *path); /* absolute; its parents too */
 void SimSetCurrentDirectory(const char *path);
 void SimAddProgram(const char *path, DWORD lifetimeMs, DWORD exitCode);
 void SimSetDialogTemplate(int id); /* the one dialog template present */
+/* Its push buttons, in tab order; the first one has the focus when the
+ * dialog comes up, and none is the default button. */
+void SimSetDialogButtons(const std::vector<SimButton> &buttons);
+/* The product key exists but may not be opened for reading. */
+void SimLockKey(const char *path);
 
-/* The user: menu actions are taken one per showing of a menu, in order;
+/* The user: menu actions are taken in order while a menu is up, each
+ * `afterMs` after the menu came up or the action before it was done;
  * timed actions happen at a moment of the virtual clock, whatever is on the
  * screen. */
 void SimUser(const std::vector<SimUserAction> &menuActions);
@@ -85,6 +125,12 @@ void SimAtTime(DWORD timeMs, SimUserKind kind);
  * `call`, before that call does anything: a moment no clock can name, such
  * as the middle of the teardown. */
 void SimAtCall(const char *call, int nth, SimUserKind kind);
+/* A user who follows a script, one step after the other, each at its
+ * moment: the way a person at a real machine acts.  A message box waits
+ * for the script; without one it is dismissed at once. */
+void SimScript(const std::vector<SimStep> &steps);
+/* When each step of the script was done (SIM_FOREVER: never). */
+const std::vector<DWORD> &SimStepTimes(void);
 
 /* Makes the next `times` calls of a platform call fail (-1: every call),
  * once the first `after` calls have gone through.

@@ -137,6 +137,7 @@ typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES;
 #define WA_INACTIVE 0
 #define WA_ACTIVE   1
 #define SC_CLOSE    0xF060
+#define SC_RESTORE  0xF120
 #define VK_ESCAPE   0x1B
 #define BN_CLICKED  0
 

@@ -86,6 +86,51 @@ TEST_F(MenuLoop, ExitEscapeAndTheCloseBoxEndTheLoop)
     }
 }
 
+/* Keys and clicks as the dialog manager turns them into the menu's
+ * choice, as seen under Wine: the first button has the focus when the menu
+ * comes up but is not the default button, so Enter means IDOK until Tab
+ * has made the focused button the default; Space presses the focused
+ * button; Alt with a button's letter presses that button. */
+struct InputCase {
+    std::vector<SimUserAction> inputs;
+    int choice;
+};
+
+TEST_F(MenuLoop, KeysAndClicksChooseAsTheDialogManagerDoes)
+{
+    auto Key = [](SimUserKind kind, int value = 0) { return SimUserAction{kind, value, 100}; };
+    const InputCase cases[] = {
+        {{Key(SIM_ENTER)}, IDOK},
+        {{Key(SIM_SPACE)}, IDC_INSTALL_DIRECTX},
+        {{Key(SIM_TAB), Key(SIM_ENTER)}, IDC_INSTALL_PRODUCT},
+        {{Key(SIM_SHIFT_TAB), Key(SIM_ENTER)}, IDCANCEL},
+        {{Key(SIM_TAB), Key(SIM_SHIFT_TAB), Key(SIM_ENTER)}, IDC_INSTALL_DIRECTX},
+        {{Key(SIM_TAB), Key(SIM_TAB), Key(SIM_TAB), Key(SIM_SPACE)}, IDC_INSTALL_DIRECTX},
+        {{Key(SIM_ALT_KEY, 'D')}, IDC_INSTALL_DIRECTX},
+        {{Key(SIM_ALT_KEY, 'v')}, IDC_INSTALL_PRODUCT},
+        {{Key(SIM_ALT_KEY, 'X')}, IDCANCEL},
+        {{Key(SIM_ALT_KEY, 'Q'), Key(SIM_ESCAPE)}, IDCANCEL},
+        {{Key(SIM_ALT_F4)}, IDCANCEL},
+        {{Key(SIM_CLICK, IDC_INSTALL_PRODUCT)}, IDC_INSTALL_PRODUCT},
+        {{Key(SIM_CLICK_TASKBAR), Key(SIM_CLICK, IDCANCEL)}, IDCANCEL},
+    };
+    for (const InputCase &c : cases) {
+        std::string keys;
+        for (const SimUserAction &input : c.inputs)
+            keys += std::to_string(input.kind) + " ";
+        SCOPED_TRACE(keys);
+        NewProcess();
+        StageDisc(0);
+        SimSetDialogButtons({{IDC_INSTALL_DIRECTX, 'D'}, {IDC_INSTALL_PRODUCT, 'V'}, {IDCANCEL, 'X'}});
+        std::vector<SimUserAction> user = c.inputs;
+        user.push_back(Press(IDCANCEL));
+        RunOnDisc(user);
+        Calls ends = SimCallsNamed({"EndDialog"});
+        ASSERT_FALSE(ends.empty());
+        EXPECT_EQ(ends[0], "EndDialog(dialog, " + std::to_string(c.choice) + ")");
+    }
+}
+
 TEST_F(MenuLoop, OtherChoicesShowTheMenuAgain)
 {
     const SimUserAction others[] = {Press(IDOK), UserDoes(SIM_ENTER), Press(1002), Press(7), Press(0xFFFF)};
@@ -221,12 +266,31 @@ TEST_F(MenuLoop, AnchorClosedDuringAWaitEndsTheRunAndLeavesTheChild)
     EXPECT_EQ(SimChildren()[0].endMs, SIM_FOREVER);
 }
 
+/* End Task sends the close request itself, which reaches the anchor
+ * window although the menu has disabled it. */
 TEST_F(MenuLoop, AnchorClosedWhileTheMenuIsUpEndsTheLoop)
 {
-    RunOnDisc({UserDoes(SIM_CLOSE_ANCHOR, 500)});
+    RunOnDisc({UserDoes(SIM_END_TASK, 500)});
     EXPECT_EQ(SimMenuShownTimes().size(), 1u);
     EXPECT_EQ(SimCallsNamed(kStoryCalls), (Calls{kShowMenu, "KillTimer(VUNT Install, 1)",
                                                  "DestroyWindow(VUNT Install)", "ClipCursor(NULL)"}));
+}
+
+/* The taskbar asks with system commands, which the anchor window, disabled
+ * by the menu, ignores: the menu stays up until the user answers it.  (The
+ * simulated platform used to close the window here; Wine does not.) */
+TEST_F(MenuLoop, TaskbarCannotCloseOrRestoreTheAnchorWhileTheMenuIsUp)
+{
+    RunOnDisc({UserDoes(SIM_CLOSE_ANCHOR, 500), UserDoes(SIM_CLICK_TASKBAR, 100), UserDoes(SIM_ESCAPE, 100)});
+    EXPECT_EQ(SimMenuShownTimes(), (std::vector<DWORD>{0}));
+    EXPECT_EQ(SimNow(), 700u);
+    Calls seen;
+    for (const std::string &call : SimCallsNamed({"DefWindowProcA", "ShowWindow", "KillTimer"}))
+        if (call.find("WM_ENTERIDLE") == std::string::npos && call.find("WM_CREATE") == std::string::npos &&
+            call.find("WM_DESTROY") == std::string::npos)
+            seen.push_back(call);
+    EXPECT_EQ(seen, (Calls{"ShowWindow(VUNT Install, SW_MINIMIZE)", "DefWindowProcA(VUNT Install, WM_SYSCOMMAND)",
+                           "DefWindowProcA(VUNT Install, WM_SYSCOMMAND)", "KillTimer(VUNT Install, 1)"}));
 }
 
 TEST_F(MenuLoop, AnchorClosedBeforeTheMenuMeansNoMenu)

@@ -17,64 +17,13 @@
  * A user who would wait for ever on a child that never ends closes the
  * anchor window from the taskbar at some moment, as a real user would. */
 #include "scenario.h"
+#include "draw.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 namespace {
-
-/* ---- A small random source, the same on every machine (splitmix64) ---- */
-
-struct Rng {
-    uint64_t state;
-};
-
-uint32_t Next(Rng &r)
-{
-    uint64_t z = (r.state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return (uint32_t)((z ^ (z >> 31)) >> 32);
-}
-
-uint32_t Below(Rng &r, uint32_t n)
-{
-    return n ? Next(r) % n : 0;
-}
-
-DWORD Between(Rng &r, DWORD low, DWORD high)
-{
-    return low + Below(r, high - low + 1);
-}
-
-bool Chance(Rng &r, int percent)
-{
-    return (int)Below(r, 100) < percent;
-}
-
-/* An index drawn with the given weights. */
-size_t Weighted(Rng &r, std::initializer_list<int> weights)
-{
-    int total = 0;
-    for (int weight : weights)
-        total += weight;
-    int draw = (int)Below(r, (uint32_t)total);
-    size_t i = 0;
-    for (int weight : weights) {
-        if (draw < weight)
-            return i;
-        draw -= weight;
-        ++i;
-    }
-    return 0;
-}
-
-template <typename T, size_t N>
-const T &Pick(Rng &r, const T (&items)[N])
-{
-    return items[Below(r, N)];
-}
 
 /* ---- The world's choices ---- */
 
@@ -208,7 +157,7 @@ SimUserAction UserAction(Rng &r, bool ending)
     case 6: a.kind = SIM_ESCAPE; break;
     case 7: a.kind = SIM_CLOSE_BOX; break;
     case 8: a.value = IDC_INSTALL_PRODUCT; break;
-    default: a.kind = SIM_CLOSE_ANCHOR; break;
+    default: a.kind = SIM_END_TASK; break; /* the taskbar cannot close a window the menu disables */
     }
     return a;
 }
@@ -288,8 +237,8 @@ bool HasFault(const Scenario &s, const char *call)
 DWORD TimeBudget(const Scenario &s)
 {
     DWORD budget = ScriptedMs(s) + 2 * ANCHOR_TIMER_MS * (DWORD)(s.user.size() + 1) + 2000;
-    for (DWORD t : s.closeAtTimes)
-        budget = std::max(budget, t + 2 * ANCHOR_TIMER_MS + 2000);
+    for (const SimUserAction &close : s.closeAtTimes)
+        budget = std::max(budget, close.afterMs + 2 * ANCHOR_TIMER_MS + 2000);
     return budget;
 }
 
@@ -299,6 +248,8 @@ unsigned long StepBudget(const Scenario &s)
 {
     return 1000 + 100 * (unsigned long)s.user.size() + 40 * (unsigned long)(TimeBudget(s) / ANCHOR_TIMER_MS);
 }
+
+} // namespace
 
 std::string Printable(const std::string &text)
 {
@@ -315,6 +266,8 @@ std::string Printable(const std::string &text)
     return out;
 }
 
+namespace {
+
 std::string DescribeLifetime(DWORD ms)
 {
     return ms == SIM_FOREVER ? std::string("never ends") : "ends after " + std::to_string(ms) + " ms";
@@ -329,17 +282,33 @@ std::string DescribeProgram(const char *name, const ScenarioProgram &p)
     return std::string(name) + " " + DescribeLifetime(p.lifetimeMs) + " with " + code;
 }
 
+} // namespace
+
+std::string InputName(SimUserKind kind, int value)
+{
+    switch (kind) {
+    case SIM_PRESS: return "press " + std::to_string(value);
+    case SIM_ESCAPE: return "Escape";
+    case SIM_CLOSE_BOX: return "close box";
+    case SIM_ENTER: return "Enter";
+    case SIM_CLOSE_ANCHOR: return "taskbar Close";
+    case SIM_TAB: return "Tab";
+    case SIM_SHIFT_TAB: return "Shift+Tab";
+    case SIM_ALT_KEY: return std::string("Alt+") + (char)value;
+    case SIM_SPACE: return "Space";
+    case SIM_ALT_F4: return "Alt+F4";
+    case SIM_CLICK: return "click " + std::to_string(value);
+    case SIM_CLICK_TASKBAR: return "taskbar click";
+    case SIM_END_TASK: return "End Task";
+    }
+    return "?";
+}
+
+namespace {
+
 std::string DescribeAction(const SimUserAction &a)
 {
-    std::string what;
-    switch (a.kind) {
-    case SIM_PRESS: what = "press " + std::to_string(a.value); break;
-    case SIM_ESCAPE: what = "Escape"; break;
-    case SIM_CLOSE_BOX: what = "close box"; break;
-    case SIM_ENTER: what = "Enter"; break;
-    case SIM_CLOSE_ANCHOR: what = "close the anchor"; break;
-    }
-    return what + " after " + std::to_string(a.afterMs) + " ms";
+    return InputName(a.kind, a.value) + " after " + std::to_string(a.afterMs) + " ms";
 }
 
 /* The name of a recorded call. */
@@ -405,15 +374,19 @@ Scenario MakeScenario(uint32_t seed)
         s.user.push_back(UserAction(r, n == 1));
 
     DWORD scripted = ScriptedMs(s);
+    /* From the taskbar, which does nothing while the menu is up, or with
+     * End Task, which closes the anchor window whatever is up. */
     if (Chance(r, 35))
-        s.closeAtTimes.push_back(Between(r, 0, scripted + 500));
+        s.closeAtTimes.push_back(
+            SimUserAction{Chance(r, 50) ? SIM_CLOSE_ANCHOR : SIM_END_TASK, 0, Between(r, 0, scripted + 500)});
     if (Chance(r, 20)) {
         ScenarioCloseAtCall c = Pick(r, kCloseCalls);
         c.nth = (int)Below(r, (uint32_t)c.nth + 1);
         s.closeAtCalls.push_back(c);
     }
-    if (WaitsForEver(s) && s.closeAtTimes.empty())
-        s.closeAtTimes.push_back(Between(r, 0, scripted + 5000));
+    bool endsTask = !s.closeAtTimes.empty() && s.closeAtTimes[0].kind == SIM_END_TASK;
+    if (WaitsForEver(s) && !endsTask)
+        s.closeAtTimes.push_back(SimUserAction{SIM_END_TASK, 0, Between(r, 0, scripted + 5000)});
 
     if (Chance(r, 50))
         for (DWORD n = Chance(r, 70) ? 1 : 2; n; --n)
@@ -451,8 +424,8 @@ void StageScenario(const Scenario &s)
     }
 
     SimUser(s.user);
-    for (DWORD t : s.closeAtTimes)
-        SimAtTime(t, SIM_CLOSE_ANCHOR);
+    for (const SimUserAction &close : s.closeAtTimes)
+        SimAtTime(close.afterMs, close.kind);
     for (const ScenarioCloseAtCall &c : s.closeAtCalls)
         SimAtCall(c.call, c.nth, SIM_CLOSE_ANCHOR);
     for (const ScenarioFault &f : s.faults)
@@ -490,11 +463,11 @@ std::string DescribeScenario(const Scenario &s)
         out += (i ? ", " : " ") + DescribeAction(s.user[i]);
     out += "\n";
     if (!s.closeAtTimes.empty() || !s.closeAtCalls.empty()) {
-        out += "  anchor closed from the taskbar:";
-        for (DWORD t : s.closeAtTimes)
-            out += " at " + std::to_string(t) + " ms;";
+        out += "  anchor closed:";
+        for (const SimUserAction &close : s.closeAtTimes)
+            out += " " + InputName(close.kind, 0) + " at " + std::to_string(close.afterMs) + " ms;";
         for (const ScenarioCloseAtCall &c : s.closeAtCalls)
-            out += std::string(" at ") + c.call + " #" + std::to_string(c.nth) + ";";
+            out += std::string(" from the taskbar at ") + c.call + " #" + std::to_string(c.nth) + ";";
         out += "\n";
     }
     if (!s.faults.empty()) {

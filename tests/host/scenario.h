@@ -55,7 +55,7 @@ struct Scenario {
     /* The user: one action per showing of the menu, the last one ending
      * the menu loop; and closes of the anchor window. */
     std::vector<SimUserAction> user;
-    std::vector<DWORD> closeAtTimes;
+    std::vector<SimUserAction> closeAtTimes; /* kind and the moment, in afterMs */
     std::vector<ScenarioCloseAtCall> closeAtCalls;
 
     std::vector<ScenarioFault> faults;
@@ -73,6 +73,10 @@ Scenario MakeScenario(uint32_t seed);
 void StageScenario(const Scenario &s);
 /* Stages the scenario and runs WinMain with its tail. */
 ScenarioRun RunScenario(const Scenario &s);
+/* What the user does, in a few words: "Tab", "Alt+D", "click 1000". */
+std::string InputName(SimUserKind kind, int value);
+/* A text with every byte outside printable ASCII shown as \xNN, cut at 80. */
+std::string Printable(const std::string &text);
 /* A few lines that say everything the scenario holds. */
 std::string DescribeScenario(const Scenario &s);
 /* The rules the run just made has broken, one line each; empty when all

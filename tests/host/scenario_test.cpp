@@ -37,8 +37,8 @@ void Tally(const Scenario &s, Coverage &c)
     c.menus += !SimMenuShowings().empty();
     c.faulty += !s.faults.empty();
 
-    /* Where the taskbar's close met the launcher: the pump dispatches it,
-     * the menu's modal loop hands it to the window directly. */
+    /* Where a close met the launcher: the pump dispatches it, the menu's
+     * modal loop hands it to the window directly. */
     enum { BEFORE_MENU, MENU, WAIT, TEARDOWN } stage = BEFORE_MENU;
     bool waited = false;
     for (const std::string &call : SimCalls()) {
@@ -49,11 +49,12 @@ void Tally(const Scenario &s, Coverage &c)
             waited = true;
         } else if (call == "ClipCursor(NULL)") {
             stage = TEARDOWN;
-        } else if (call == "DispatchMessageA(VUNT Install, WM_SYSCOMMAND)") {
+        } else if (call == "DispatchMessageA(VUNT Install, WM_SYSCOMMAND)" ||
+                   call == "DispatchMessageA(VUNT Install, WM_CLOSE)") {
             c.closedBeforeTheMenu += stage == BEFORE_MENU;
             c.closedDuringAWait += stage == WAIT;
             c.closedDuringTheTeardown += stage == TEARDOWN;
-        } else if (call == "DefWindowProcA(VUNT Install, WM_SYSCOMMAND)" && stage == MENU) {
+        } else if (call == "DestroyWindow(VUNT Install)" && stage == MENU) {
             ++c.closedWhileTheMenuWasUp;
         }
     }
