@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ libgtest-dev clang
     g++-mingw-w64-i686 binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 xvfb x11-utils imagemagick xorriso
 )
 
