@@ -1,9 +1,10 @@
 # `make demo` runs the launcher on a sample disc; `make test` runs every test.
 # Both install the Debian packages they need first.  A thin layer over the
 # CMake presets `host` (tests on the simulated platform) and `win32`
-# (setup.exe and the Windows test programs).
+# (setup.exe and the Windows test programs), and `win64` (the same for
+# x86-64) on a machine that cannot run 32-bit programs.
 SHELL := /bin/bash
-.PHONY: all deps win32 host test demo clean disc fuzz soak bench
+.PHONY: all deps win32 win64 wine-build host test demo clean disc fuzz soak bench
 
 all: win32
 
@@ -14,14 +15,24 @@ win32: deps
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j2
 
+win64: deps
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j2
+
+# What the tests and the demo run under Wine: the win32 build, and where
+# this machine cannot run 32-bit programs (scripts/wine-arch.sh) the win64
+# build too, which runs there in its place.
+wine-build: win32
+	@[ "$$(scripts/wine-arch.sh)" = win32 ] || $(MAKE) --no-print-directory win64
+
 host: deps
 	@cmake --preset host >/dev/null
 	@cmake --build --preset host -j2
 
-test: win32 host
+test: wine-build host
 	@ctest --preset host
 
-demo: win32
+demo: wine-build
 	@tests/e2e/demo.sh build/win32
 
 # The disc image, from the sample disc or from PAYLOAD=dir (the real installers).

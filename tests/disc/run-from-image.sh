@@ -5,10 +5,17 @@
 # ended; "Install VUNT" starts the installer stand-in at the top of the
 # disc; the launcher ends with 0.
 #   run-from-image.sh WIN32_BUILD_DIR WINEPREFIX
+# On a machine that cannot run 32-bit programs, the image is made from the
+# win64 build beside WIN32_BUILD_DIR and runs in that build's own prefix
+# (tests/e2e/wine.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-build=$1
-export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/../e2e/wine.sh"
+wine_choose "$1"
+build=$WINE_BUILD
+prefix=$2
+[ "$build" -ef "$1" ] || prefix=$build/wineprefix
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 driver=$build/e2e/driver.exe
 [ -f "$driver" ] || fail "no test driver at $driver"
 make_temp
@@ -36,18 +43,18 @@ export DISPLAY=:$(cat "$TMP/display")
 
 # The prefix is made once and reused; a case before this one must be over.
 wineserver -w
-[ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
-wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d win95 /f >/dev/null 2>&1
+[ -d "$WINEPREFIX" ] || { "$WINE" wineboot -i >/dev/null 2>&1; wineserver -w; }
+"$WINE" reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d win95 /f >/dev/null 2>&1
 
 # The stand-ins run half a second each and log to one file beside the disc.
 log=$TMP/standin.log
 export STANDIN_MS=500 STANDIN_LOG=Z:$(tr / '\\' <<<"$log")
-(cd "$TMP/cd" && timeout 60 wine SETUP.EXE >/dev/null 2>&1; echo $? >"$TMP/rc") &
+(cd "$TMP/cd" && timeout 60 "$WINE" SETUP.EXE >/dev/null 2>&1; echo $? >"$TMP/rc") &
 launcher=$!
 
 drive() {
     local out
-    out=$(wine "$driver" "$@" 2>/dev/null | tr -d '\r') || fail "driver $*: $out"
+    out=$("$WINE" "$driver" "$@" 2>/dev/null | tr -d '\r') || fail "driver $*: $out"
     echo "$out"
 }
 drive wait-menu 30000 >/dev/null

@@ -20,7 +20,7 @@ e2e_setup "$1"
 if [ -n "$person" ]; then
     echo "setup.exe runs from $DISC in a Wine virtual desktop on $DISPLAY."
     echo "Press its buttons. The stand-ins for dxsetup.exe and z.exe end when you close their windows."
-    (cd "$DISC" && wine explorer /desktop=Default,800x600 setup.exe) >/dev/null 2>&1 || true
+    (cd "$DISC" && "$WINE" explorer /desktop=Default,800x600 setup.exe) >/dev/null 2>&1 || true
     wineserver -w # the stand-ins may outlive the launcher
     echo "Everything has ended."
     exit 0
@@ -57,7 +57,7 @@ wait_logged() {
     quit "no '$1' from $2"
 }
 set_version() {
-    wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d "$1" /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d "$1" /f >/dev/null 2>&1
     wine_settle
 }
 

@@ -2,15 +2,18 @@
 # Shared by the end-to-end runner and the demo (sourced, not run): the Wine
 # prefix, the display, and small helpers for driving the launcher.
 #
-#   e2e_setup BUILD_DIR   lock the build's prefix, start Xvfb when DISPLAY is
-#                         unset, make the prefix on first use, and set:
-#   E2E_BUILD  the win32 build directory     DISC    the staged disc
+#   e2e_setup BUILD_DIR   choose the Wine and the build it runs (wine.sh),
+#                         lock that build's prefix, start Xvfb when DISPLAY
+#                         is unset, make the prefix on first use, and set:
+#   E2E_BUILD  the build directory used      DISC    the staged disc
 #   DRIVER     the test driver               E2E_WORK scratch space per run
-#   KEYLOCK    the registry key locker
+#   KEYLOCK    the registry key locker       WINE, WINE_REG_VIEW  see wine.sh
 #
 # Everything started here is ended by the EXIT trap.
 
 E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=tests/e2e/wine.sh
+source "$E2E_SRC/wine.sh"
 E2E_XVFB_PID=
 
 # A Unix path as Windows programs see it (drive Z: is the root).
@@ -67,29 +70,30 @@ make_prefix() {
     [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && return 0
     echo "Setting up the Wine prefix in $WINEPREFIX (once; about 30 s)"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1
+        "$WINE" wineboot -i >/dev/null 2>&1
         wine_settle 120
     fi
     # Wine looks for its own fonts (MS Sans Serif, Marlett for the caption
     # buttons) in the prefix; this Wine does not find them by itself.
     ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-    wine regedit /S "$(winpath "$E2E_SRC/prefix.reg")" >/dev/null 2>&1
+    "$WINE" regedit /S "$(winpath "$E2E_SRC/prefix.reg")" >/dev/null 2>&1
     wine_settle 60
     # The first run in the new desktop records the display's new layout in
     # the registry; do it now, not in the first case.
-    wine "$DRIVER" absent launcher >/dev/null 2>&1 || true
+    "$WINE" "$DRIVER" absent launcher >/dev/null 2>&1 || true
     wine_settle 60
     echo "$want" >"$stamp"
 }
 
 e2e_setup() {
-    E2E_BUILD=$(cd "$1" && pwd)
+    wine_choose "$1"
+    E2E_BUILD=$WINE_BUILD
     DISC=$E2E_BUILD/disc
     DRIVER=$E2E_BUILD/e2e/driver.exe
     KEYLOCK=$E2E_BUILD/e2e/keylock.exe
     local f
     for f in "$DISC/setup.exe" "$DISC/z.exe" "$DISC/directx/redist/directx/dxsetup.exe" "$DRIVER" "$KEYLOCK"; do
-        [ -f "$f" ] || { echo "missing $f: build the win32 preset first" >&2; return 1; }
+        [ -f "$f" ] || { echo "missing $f: build the $(basename "$E2E_BUILD") preset first" >&2; return 1; }
     done
     E2E_WORK=$E2E_BUILD/e2e-work
     mkdir -p "$E2E_WORK"
@@ -117,7 +121,7 @@ e2e_setup() {
 # set, only when it fails).
 drive() {
     local rc=0
-    wine "$DRIVER" "$@" >"$E2E_WORK/driver.raw" 2>&1 || rc=$?
+    "$WINE" "$DRIVER" "$@" >"$E2E_WORK/driver.raw" 2>&1 || rc=$?
     tr -d '\r' <"$E2E_WORK/driver.raw" >"$E2E_WORK/driver.out"
     if [ -z "${DRIVE_QUIET:-}" ] || [ "$rc" != 0 ]; then
         sed 's/^/    | /' "$E2E_WORK/driver.out"
@@ -140,7 +144,7 @@ launch_in() {
     (
         cd "$dir" || exit
         rc=0
-        wine setup.exe "$@" >"$E2E_WORK/setup.out" 2>&1 || rc=$?
+        "$WINE" setup.exe "$@" >"$E2E_WORK/setup.out" 2>&1 || rc=$?
         echo "$rc" >"$E2E_WORK/setup.rc"
     ) >/dev/null 2>&1 &
 }

@@ -35,8 +35,8 @@ step() {
 # that want the same state in a row pay for no change.
 BASE_VERSION=win95
 
-# The product is installed: its key exists (in the 32-bit view, which the
-# launcher sees).
+# The product is installed: its key exists (in the view that the launcher
+# sees: the 32-bit one, or the 64-bit one for the launcher built for x86-64).
 given_key() {
     echo yes >"$E2E_WORK/want.key"
 }
@@ -65,9 +65,9 @@ apply_registry() {
         have=$(cat "$E2E_WORK/have.$f" 2>/dev/null || echo unknown)
         [ "$want" != "$have" ] || continue
         case $f:$want in
-            key:yes) wine reg add "$PRODUCT_KEY" /reg:32 /f ;;
-            key:*) wine reg delete "$PRODUCT_KEY_TOP" /reg:32 /f || true ;;
-            version:*) wine reg add "$VERSION_KEY" /v Version /d "$want" /f ;;
+            key:yes) "$WINE" reg add "$PRODUCT_KEY" "$WINE_REG_VIEW" /f ;;
+            key:*) "$WINE" reg delete "$PRODUCT_KEY_TOP" "$WINE_REG_VIEW" /f || true ;;
+            version:*) "$WINE" reg add "$VERSION_KEY" /v Version /d "$want" /f ;;
         esac >/dev/null 2>&1
         echo "$want" >"$E2E_WORK/have.$f"
     done
@@ -113,7 +113,7 @@ snapshot() {
 # key's own DACL back.
 lock_key() {
     local _
-    (wine "$KEYLOCK" hold "${PRODUCT_KEY#HKLM\\}" >"$E2E_WORK/keylock.raw" 2>&1 || true) >/dev/null 2>&1 &
+    ("$WINE" "$KEYLOCK" hold "${PRODUCT_KEY#HKLM\\}" >"$E2E_WORK/keylock.raw" 2>&1 || true) >/dev/null 2>&1 &
     for _ in $(seq 400); do
         if grep -q '^FAIL' "$E2E_WORK/keylock.raw" 2>/dev/null; then
             tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
@@ -440,7 +440,7 @@ faults_key_unreadable_update() {
 after_case() {
     local good=0
     if [ -f "$E2E_WORK/keylock.raw" ]; then
-        wine "$KEYLOCK" release >/dev/null 2>&1 || true
+        "$WINE" "$KEYLOCK" release >/dev/null 2>&1 || true
     fi
     wine_settle 20 || good=1
     if [ -f "$E2E_WORK/keylock.raw" ]; then
