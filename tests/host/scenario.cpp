@@ -124,7 +124,7 @@ DWORD Lifetime(Rng &r)
 
 ScenarioProgram Program(Rng &r, int presentPercent)
 {
-    ScenarioProgram p;
+    ScenarioProgram p = {};
     p.present = Chance(r, presentPercent);
     p.lifetimeMs = Lifetime(r);
     p.exitCode = Pick(r, kExitCodes);
@@ -183,6 +183,8 @@ DWORD ScriptedMs(const Scenario &s)
     DWORD total = 0;
     for (const SimUserAction &a : s.user)
         total += a.afterMs;
+    for (const SimStep &step : s.steps)
+        total += step.afterMs + FiniteLifetime(s.dxsetup); /* any step may start it */
     total += Presses(s, IDC_INSTALL_DIRECTX) * FiniteLifetime(s.dxsetup);
     total += Presses(s, 1002) * FiniteLifetime(s.amovie);
     return total;
@@ -236,7 +238,8 @@ bool HasFault(const Scenario &s, const char *call)
  * more, are the margin. */
 DWORD TimeBudget(const Scenario &s)
 {
-    DWORD budget = ScriptedMs(s) + 2 * ANCHOR_TIMER_MS * (DWORD)(s.user.size() + 1) + 2000;
+    DWORD actions = (DWORD)(s.user.size() + s.steps.size() + 1);
+    DWORD budget = ScriptedMs(s) + 2 * ANCHOR_TIMER_MS * actions + 2000;
     for (const SimUserAction &close : s.closeAtTimes)
         budget = std::max(budget, close.afterMs + 2 * ANCHOR_TIMER_MS + 2000);
     return budget;
@@ -246,7 +249,8 @@ DWORD TimeBudget(const Scenario &s)
  * for each tick of the timer. */
 unsigned long StepBudget(const Scenario &s)
 {
-    return 1000 + 100 * (unsigned long)s.user.size() + 40 * (unsigned long)(TimeBudget(s) / ANCHOR_TIMER_MS);
+    unsigned long actions = (unsigned long)(s.user.size() + s.steps.size());
+    return 1000 + 100 * actions + 40 * (unsigned long)(TimeBudget(s) / ANCHOR_TIMER_MS);
 }
 
 } // namespace
@@ -277,12 +281,22 @@ std::string DescribeProgram(const char *name, const ScenarioProgram &p)
 {
     if (!p.present)
         return std::string("no ") + name;
+    if (p.crashes)
+        return std::string(name) + " crashes after " + std::to_string(p.lifetimeMs) + " ms";
     char code[16];
     snprintf(code, sizeof code, "0x%X", p.exitCode);
     return std::string(name) + " " + DescribeLifetime(p.lifetimeMs) + " with " + code;
 }
 
 } // namespace
+
+const std::vector<SimButton> kMenuButtons = {
+    {IDC_INSTALL_DIRECTX, 'D'}, {IDC_INSTALL_PRODUCT, 'V'}, {IDCANCEL, 'X'}};
+
+DWORD ExitCodeOf(const ScenarioProgram &p)
+{
+    return p.crashes ? CRASH_EXIT_CODE : p.exitCode;
+}
 
 std::string InputName(SimUserKind kind, int value)
 {
@@ -305,6 +319,15 @@ std::string InputName(SimUserKind kind, int value)
 }
 
 namespace {
+
+std::string DescribeStep(const SimStep &step)
+{
+    static const char *const moments[] = {"menu up", "child started", "child ended", "message box up"};
+    std::string at = moments[step.moment];
+    if (step.moment == SIM_AT_WAIT || step.moment == SIM_AT_CHILD_END)
+        at = "child " + std::to_string(step.index) + (step.moment == SIM_AT_WAIT ? " started" : " ended");
+    return InputName(step.kind, step.value) + " " + std::to_string(step.afterMs) + " ms after " + at;
+}
 
 std::string DescribeAction(const SimUserAction &a)
 {
@@ -343,7 +366,7 @@ bool KnownCall(const std::string &name)
 Scenario MakeScenario(uint32_t seed)
 {
     Rng r = {seed};
-    Scenario s;
+    Scenario s = {};
     s.seed = seed;
 
     const WindowsVersion &windows = kWindows[Weighted(r, {25, 10, 8, 5, 25, 27})];
@@ -402,6 +425,9 @@ void StageScenario(const Scenario &s)
     SimSetWindows(s.major, s.minor, s.nt);
     if (s.productKey)
         SimAddKey(PRODUCT_KEY);
+    if (s.productKey && s.keyLocked)
+        SimLockKey(PRODUCT_KEY);
+    SimSetDialogButtons(kMenuButtons);
     SimSetCurrentDirectory(s.startDirectory.c_str());
 
     static const char *const levels[] = {"directx", "directx\\redist", DIRECTX_DIR};
@@ -409,11 +435,11 @@ void StageScenario(const Scenario &s)
         SimAddDirectory(Join(s.startDirectory, levels[s.directxLevels - 1]).c_str());
     std::string directx = DirectXDirectory(s);
     if (s.directxLevels == 3 && s.dxsetup.present)
-        SimAddProgram(Join(directx, DIRECTX_SETUP).c_str(), s.dxsetup.lifetimeMs, s.dxsetup.exitCode);
+        SimAddProgram(Join(directx, DIRECTX_SETUP).c_str(), s.dxsetup.lifetimeMs, ExitCodeOf(s.dxsetup));
     if (s.installer.present)
-        SimAddProgram(Join(s.startDirectory, PRODUCT_SETUP).c_str(), s.installer.lifetimeMs, s.installer.exitCode);
+        SimAddProgram(Join(s.startDirectory, PRODUCT_SETUP).c_str(), s.installer.lifetimeMs, ExitCodeOf(s.installer));
     if (s.amovie.present)
-        SimAddProgram(Join(s.startDirectory, "amovie.exe").c_str(), s.amovie.lifetimeMs, s.amovie.exitCode);
+        SimAddProgram(Join(s.startDirectory, "amovie.exe").c_str(), s.amovie.lifetimeMs, ExitCodeOf(s.amovie));
 
     /* Programs where they do not belong: a launcher that starts one has
      * looked in the wrong directory. */
@@ -424,6 +450,7 @@ void StageScenario(const Scenario &s)
     }
 
     SimUser(s.user);
+    SimScript(s.steps);
     for (const SimUserAction &close : s.closeAtTimes)
         SimAtTime(close.afterMs, close.kind);
     for (const ScenarioCloseAtCall &c : s.closeAtCalls)
@@ -454,14 +481,18 @@ std::string DescribeScenario(const Scenario &s)
     static const char *const levels[] = {"no directx directory", "directx only", "directx\\redist only",
                                          "directx\\redist\\directx"};
     std::string out = "seed " + std::to_string(s.seed) + ": " + s.windowsName + ", product key " +
-                      (s.productKey ? "present" : "absent") + ", tail \"" + Printable(s.tail) + "\"\n";
+                      (s.productKey ? (s.keyLocked ? "locked" : "present") : "absent") + ", tail \"" + Printable(s.tail) + "\"\n";
     out += "  disc in " + Printable(s.startDirectory) + ": " + levels[s.directxLevels] + ", " +
            DescribeProgram("dxsetup.exe", s.dxsetup) + ", " + DescribeProgram("z.exe", s.installer) + ", " +
            DescribeProgram("amovie.exe", s.amovie) + "\n";
-    out += "  user:";
-    for (size_t i = 0; i < s.user.size(); ++i)
-        out += (i ? ", " : " ") + DescribeAction(s.user[i]);
-    out += "\n";
+    if (!s.user.empty()) {
+        out += "  user:";
+        for (size_t i = 0; i < s.user.size(); ++i)
+            out += (i ? ", " : " ") + DescribeAction(s.user[i]);
+        out += "\n";
+    }
+    for (size_t i = 0; i < s.steps.size(); ++i)
+        out += "  step " + std::to_string(i + 1) + ": " + DescribeStep(s.steps[i]) + "\n";
     if (!s.closeAtTimes.empty() || !s.closeAtCalls.empty()) {
         out += "  anchor closed:";
         for (const SimUserAction &close : s.closeAtTimes)
@@ -498,7 +529,8 @@ std::vector<std::string> CheckInvariants(const Scenario &s, const ScenarioRun &r
     const std::vector<std::string> &calls = SimCalls();
 
     /* The gates. */
-    bool quiet = s.productKey && !HasFault(s, "RegOpenKeyExA") && s.tail.find(UPDATE_SWITCH) != std::string::npos;
+    bool quiet = s.productKey && !s.keyLocked && !HasFault(s, "RegOpenKeyExA") &&
+                 s.tail.find(UPDATE_SWITCH) != std::string::npos;
     bool refused = !quiet && s.nt && s.major == 3 && s.minor == 51 && !HasFault(s, "GetVersionExA");
     if (quiet) {
         for (const std::string &call : calls)

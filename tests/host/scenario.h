@@ -33,7 +33,11 @@ struct ScenarioProgram {
     bool present;
     DWORD lifetimeMs;
     DWORD exitCode;
+    bool crashes;     /* ends with an access violation instead */
 };
+
+/* The exit code of a process that crashed with an access violation. */
+#define CRASH_EXIT_CODE 0xC0000005u
 
 struct Scenario {
     uint32_t seed;
@@ -43,6 +47,7 @@ struct Scenario {
     DWORD major, minor;
     bool nt;
     bool productKey;
+    bool keyLocked;             /* present, but may not be opened for reading */
     std::string tail;
 
     /* The disc, in the directory the launcher starts in. */
@@ -57,6 +62,9 @@ struct Scenario {
     std::vector<SimUserAction> user;
     std::vector<SimUserAction> closeAtTimes; /* kind and the moment, in afterMs */
     std::vector<ScenarioCloseAtCall> closeAtCalls;
+    /* Or a user who follows a script, as a person at a real machine does
+     * (the runs played under Wine too). */
+    std::vector<SimStep> steps;
 
     std::vector<ScenarioFault> faults;
 };
@@ -77,6 +85,10 @@ ScenarioRun RunScenario(const Scenario &s);
 std::string InputName(SimUserKind kind, int value);
 /* A text with every byte outside printable ASCII shown as \xNN, cut at 80. */
 std::string Printable(const std::string &text);
+/* The menu's buttons and their letters, as the resource script has them. */
+extern const std::vector<SimButton> kMenuButtons;
+/* The program a scenario's child is: its exit code as the platform reports it. */
+DWORD ExitCodeOf(const ScenarioProgram &p);
 /* A few lines that say everything the scenario holds. */
 std::string DescribeScenario(const Scenario &s);
 /* The rules the run just made has broken, one line each; empty when all
