@@ -17,12 +17,16 @@
  *   driver refusal-ok            press its OK button
  *   driver has-window CAPTION [ms]  wait until a top-level window CAPTION is up
  *   driver close-window CAPTION  close that window as its close box does
+ *   driver play PLAN             start the launcher and be the user a plan
+ *                                describes (tests/e2e/random.sh), reporting
+ *                                what happened
  *
  * Exit code 0 when the command did what it says, 1 when a check failed or a
  * wait timed out, 2 for a bad command line.  Each line of output starts with
  * "ok" or "FAIL"; waits end their line with "at=<ms since 1970>", the clock
  * the stand-ins log with. */
 #include <windows.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -418,24 +422,30 @@ static int WaitUntilGone(HWND hwnd, DWORD ms)
     return 0;
 }
 
-/* A real mouse click on the close box, found where the caption ends and
- * confirmed by asking the menu what lies there. */
+/* Where a dialog's close box is: where its caption ends, confirmed by
+ * asking the window what lies there. */
+static int FindCloseBox(HWND hwnd, POINT *at)
+{
+    RECT frame;
+    LRESULT hit;
+    GetWindowRect(hwnd, &frame);
+    at->x = frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
+    at->y = frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    hit = SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(at->x, at->y));
+    if (hit != HTCLOSE) {
+        printf("FAIL no close box at (%ld,%ld): hit test %ld\n", at->x, at->y, (long)hit);
+        return 0;
+    }
+    return 1;
+}
+
+/* A real mouse click on the menu's close box. */
 static int CloseBoxCommand(void)
 {
     HWND menu = WaitForMenuOrFail(DEFAULT_WAIT_MS);
-    RECT frame;
     POINT at;
-    LRESULT hit;
-    if (!menu)
+    if (!menu || !FindCloseBox(menu, &at))
         return 1;
-    GetWindowRect(menu, &frame);
-    at.x = frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
-    at.y = frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-    hit = SendMessageA(menu, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
-    if (hit != HTCLOSE) {
-        printf("FAIL no close box at (%ld,%ld): hit test %ld\n", at.x, at.y, (long)hit);
-        return 1;
-    }
     SetPropA(menu, PRESSED_MARK, (HANDLE)1);
     printf("ok clicking the close box at (%ld,%ld) at=%llu\n", at.x, at.y, UnixMs());
     ClickAt(at);
@@ -585,6 +595,407 @@ static int CloseWindowCommand(const char *caption)
     return 0;
 }
 
+/* ---- play: a whole run, as a person at the machine would have it ----
+ *
+ * The plan (made by the host's realrun, completed by random.sh) holds one
+ * item a line:
+ *   dir PATH          the disc's top, where the launcher starts
+ *   log PATH          the stand-ins' log
+ *   bound MS          how long the launcher may take
+ *   step MOMENT INDEX AFTER INPUT VALUE
+ *   tail TEXT         the command tail
+ * The driver starts the launcher and then, once every few milliseconds,
+ * notes each new menu, the refusal box and the stand-ins' starts and ends,
+ * and takes the next step once its moment has come and AFTER ms have
+ * passed.  MOMENT is menu (a menu is up and the step before is done), wait
+ * (child INDEX has started), ended (child INDEX has ended) or refusal (the
+ * refusal box is up).  It reports, one line each, with the time at=:
+ *   start, menu N, refusal "TEXT", step N, exit CODE or timeout, left yes|no */
+
+#define MAX_STEPS 64
+#define MAX_CHILDREN 64
+#define SETTLE_MS 250 /* after a step, for a menu it ended to go */
+#define SEEN_MARK "e2e.seen"
+#define CLICKED_MARK "e2e.clicked"
+
+enum { AT_MENU, AT_WAIT, AT_ENDED, AT_REFUSAL };
+
+struct PlanStep {
+    int moment;
+    int index;
+    DWORD afterMs;
+    char input[32];
+    int value;
+};
+
+struct Plan {
+    char dir[MAX_PATH];
+    char log[MAX_PATH];
+    char tail[1024];
+    DWORD boundMs;
+    int count;
+    struct PlanStep steps[MAX_STEPS];
+};
+
+struct Child {
+    char path[MAX_PATH];
+    unsigned long long startAt;
+    unsigned long long endAt; /* 0 while it runs */
+};
+
+static struct Child g_children[MAX_CHILDREN];
+static int g_childCount;
+static long g_logRead;
+
+static void Chomp(char *line)
+{
+    size_t n = strlen(line);
+    while (n && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+        line[--n] = '\0';
+}
+
+static int ReadPlan(const char *path, struct Plan *plan)
+{
+    static const char *const moments[] = {"menu", "wait", "ended", "refusal"};
+    char line[2048], moment[16];
+    FILE *f = fopen(path, "r");
+    int i;
+    memset(plan, 0, sizeof *plan);
+    if (!f)
+        return 0;
+    while (fgets(line, sizeof line, f)) {
+        Chomp(line);
+        if (!strncmp(line, "dir ", 4))
+            strncpy(plan->dir, line + 4, sizeof plan->dir - 1);
+        else if (!strncmp(line, "log ", 4))
+            strncpy(plan->log, line + 4, sizeof plan->log - 1);
+        else if (!strncmp(line, "tail ", 5))
+            strncpy(plan->tail, line + 5, sizeof plan->tail - 1);
+        else if (!strncmp(line, "bound ", 6))
+            plan->boundMs = strtoul(line + 6, NULL, 10);
+        else if (!strncmp(line, "step ", 5) && plan->count < MAX_STEPS) {
+            struct PlanStep *step = &plan->steps[plan->count++];
+            unsigned long after;
+            if (sscanf(line + 5, "%15s %d %lu %31s %d", moment, &step->index, &after, step->input, &step->value) != 5)
+                return 0;
+            step->afterMs = after;
+            step->moment = -1;
+            for (i = 0; i < 4; ++i)
+                if (!strcmp(moment, moments[i]))
+                    step->moment = i;
+            if (step->moment < 0)
+                return 0;
+        }
+    }
+    fclose(f);
+    return plan->dir[0] && plan->boundMs;
+}
+
+/* Takes the stand-ins' new lines: each start, and each end or crash,
+ * which goes to the earliest start of that program not yet ended. */
+static void ReadLog(const char *path)
+{
+    char line[3 * MAX_PATH];
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return;
+    fseek(f, g_logRead, SEEK_SET);
+    while (fgets(line, sizeof line, f)) {
+        char *event, *program, *dir, *ms;
+        int i;
+        if (!strchr(line, '\n'))
+            break; /* written halfway: taken next time */
+        g_logRead = ftell(f);
+        Chomp(line);
+        event = strtok(line, "|");
+        program = strtok(NULL, "|");
+        dir = strtok(NULL, "|");
+        ms = strtok(NULL, "|");
+        if (!event || !program || !dir || !ms)
+            continue;
+        if (!strcmp(event, "started") && g_childCount < MAX_CHILDREN) {
+            strncpy(g_children[g_childCount].path, program, MAX_PATH - 1);
+            g_children[g_childCount].startAt = _strtoui64(ms, NULL, 10);
+            g_children[g_childCount++].endAt = 0;
+        } else if (!strcmp(event, "ended") || !strcmp(event, "crashing")) {
+            for (i = 0; i < g_childCount; ++i)
+                if (!g_children[i].endAt && !_stricmp(g_children[i].path, program)) {
+                    g_children[i].endAt = _strtoui64(ms, NULL, 10);
+                    break;
+                }
+        }
+    }
+    fclose(f);
+}
+
+static void KeyEvent(WORD vk, int up)
+{
+    INPUT in;
+    memset(&in, 0, sizeof in);
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+    Sleep(20);
+}
+
+static void Tap(WORD vk)
+{
+    KeyEvent(vk, 0);
+    KeyEvent(vk, 1);
+}
+
+static void TapWith(WORD modifier, WORD vk)
+{
+    KeyEvent(modifier, 0);
+    Tap(vk);
+    KeyEvent(modifier, 1);
+}
+
+/* Brings a window to the foreground, where real input goes. */
+static void Foreground(HWND hwnd)
+{
+    DWORD waited;
+    SetForegroundWindow(hwnd);
+    for (waited = 0; waited < 1000 && GetForegroundWindow() != hwnd; waited += 10) {
+        Sleep(10);
+        SetForegroundWindow(hwnd);
+    }
+}
+
+static void ClickMiddle(HWND hwnd)
+{
+    RECT r;
+    POINT at;
+    GetWindowRect(hwnd, &r);
+    at.x = (r.left + r.right) / 2;
+    at.y = (r.top + r.bottom) / 2;
+    ClickAt(at);
+}
+
+static HWND TaskbarButton(HWND hwnd)
+{
+    HWND tray = FindWindowA("Shell_TrayWnd", NULL), button;
+    if (!hwnd || !tray)
+        return NULL;
+    for (button = GetWindow(tray, GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT))
+        if ((HWND)GetWindowLongPtrA(button, GWLP_ID) == hwnd && IsWindowVisible(button))
+            return button;
+    return NULL;
+}
+
+/* Close from the anchor window's taskbar button: a right click opens its
+ * system menu, and C chooses Close.  A menu left open is shut with Escape. */
+static void TaskbarClose(void)
+{
+    HWND anchor = FindAnchor(), button = TaskbarButton(anchor), popup = NULL;
+    RECT r;
+    POINT at;
+    DWORD waited;
+    if (!button)
+        return;
+    GetWindowRect(button, &r);
+    at.x = (r.left + r.right) / 2;
+    at.y = (r.top + r.bottom) / 2;
+    MouseButtonAt(at, MOUSEEVENTF_RIGHTDOWN);
+    Sleep(50);
+    MouseButtonAt(at, MOUSEEVENTF_RIGHTUP);
+    for (waited = 0; waited < 1000; waited += 10) {
+        popup = FindWindowA("#32768", NULL);
+        if (popup && IsWindowVisible(popup))
+            break;
+        popup = NULL;
+        Sleep(10);
+    }
+    if (!popup)
+        return;
+    /* The system menu takes keys only in the foreground thread: the
+     * launcher's, unless another program's window (a stand-in's) is in
+     * front, as it is during a wait. */
+    if (GetWindowThreadProcessId(GetForegroundWindow(), NULL) != GetWindowThreadProcessId(anchor, NULL))
+        SetForegroundWindow(anchor);
+    Sleep(100);
+    Tap('C');
+    Sleep(300);
+    popup = FindWindowA("#32768", NULL);
+    if (popup && IsWindowVisible(popup))
+        Tap(VK_ESCAPE);
+}
+
+/* Does one step's input to what is on the screen: the menu, else the
+ * refusal box; with neither up, keys and clicks go nowhere. */
+static void Perform(const struct PlanStep *step, HWND menu, HWND box)
+{
+    const char *in = step->input;
+    HWND target = menu ? menu : box;
+    POINT at;
+    RECT r;
+    if (!strcmp(in, "taskbar-close")) {
+        TaskbarClose();
+        return;
+    }
+    if (!strcmp(in, "taskbar-click")) {
+        HWND button = TaskbarButton(FindAnchor());
+        if (button)
+            ClickMiddle(button);
+        return;
+    }
+    if (!target)
+        return;
+    Foreground(target);
+    if (!strcmp(in, "tab"))
+        Tap(VK_TAB);
+    else if (!strcmp(in, "shift-tab"))
+        TapWith(VK_SHIFT, VK_TAB);
+    else if (!strcmp(in, "alt"))
+        TapWith(VK_MENU, (WORD)step->value);
+    else if (!strcmp(in, "space"))
+        Tap(VK_SPACE);
+    else if (!strcmp(in, "enter"))
+        Tap(VK_RETURN);
+    else if (!strcmp(in, "escape"))
+        Tap(VK_ESCAPE);
+    else if (!strcmp(in, "alt-f4"))
+        TapWith(VK_MENU, VK_F4);
+    else if (!strcmp(in, "click") || !strcmp(in, "close-box")) {
+        /* Every click here ends what it lands on; one made while the
+         * display is settling can be lost, and a person clicks again. */
+        HWND button = GetDlgItem(target, menu ? step->value : IDOK);
+        int tries;
+        if (!strcmp(in, "click") && button)
+            GetWindowRect(button, &r), at.x = (r.left + r.right) / 2, at.y = (r.top + r.bottom) / 2;
+        else if (strcmp(in, "close-box") || !FindCloseBox(target, &at))
+            return;
+        SetPropA(target, CLICKED_MARK, (HANDLE)1);
+        for (tries = 0; tries < 2; ++tries) {
+            DWORD waited;
+            ClickAt(at);
+            /* A window that took the old one's handle has no mark. */
+            for (waited = 0; waited < 2000; waited += 10) {
+                if (!IsWindow(target) || !IsWindowVisible(target) || !GetPropA(target, CLICKED_MARK))
+                    return;
+                Sleep(10);
+            }
+        }
+    } else {
+        printf("FAIL unknown input %s\n", in);
+    }
+}
+
+/* Another launcher process still there, by its file name. */
+static int LauncherLeft(void)
+{
+    PROCESSENTRY32 entry;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    int found = 0;
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        found |= !_stricmp(entry.szExeFile, "setup.exe");
+    CloseHandle(snapshot);
+    return found || FindAnchor() || FindMenu(0);
+}
+
+static int PlayCommand(const char *planPath)
+{
+    static struct Plan plan;
+    char cmd[2048], exe[MAX_PATH + 16];
+    const char *slash;
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    unsigned long long start, now, lastStepAt = 0, menuAt = 0, boxAt = 0;
+    HWND menu = NULL, box = NULL;
+    int next = 0, menus = 0, refusalSeen = 0, ended = 0;
+    DWORD code;
+
+    if (!ReadPlan(planPath, &plan)) {
+        printf("FAIL cannot read the plan %s\n", planPath);
+        return 2;
+    }
+    slash = plan.dir[strlen(plan.dir) - 1] == '\\' ? "" : "\\";
+    _snprintf(exe, sizeof exe, "%s%ssetup.exe", plan.dir, slash);
+    exe[sizeof exe - 1] = '\0';
+    _snprintf(cmd, sizeof cmd, "\"%s\" %s", exe, plan.tail);
+    cmd[sizeof cmd - 1] = '\0';
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    start = UnixMs();
+    if (!CreateProcessA(exe, cmd, NULL, NULL, FALSE, 0, NULL, plan.dir, &si, &pi)) {
+        printf("FAIL cannot start %s: %lu\n", exe, GetLastError());
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    printf("start at=%llu\n", start);
+
+    for (;;) {
+        HWND found;
+        Sleep(POLL_MS);
+        now = UnixMs();
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(pi.hProcess, &code);
+            printf("exit %lu at=%llu\n", (unsigned long)code, now);
+            ended = 1;
+            break;
+        }
+        if (now - start > plan.boundMs) {
+            printf("timeout at=%llu\n", now);
+            TerminateProcess(pi.hProcess, 1);
+            break;
+        }
+        found = FindMenu(1);
+        if (found && !GetPropA(found, SEEN_MARK) && MenuIsReady(found)) {
+            SetPropA(found, SEEN_MARK, (HANDLE)1);
+            SetPropA(found, PRESSED_MARK, (HANDLE)1);
+            menu = found;
+            menuAt = now;
+            printf("menu %d at=%llu\n", ++menus, now);
+        }
+        if (menu && (!IsWindow(menu) || !IsWindowVisible(menu) || !GetPropA(menu, SEEN_MARK)))
+            menu = NULL;
+        found = FindRefusal();
+        if (found && IsWindowVisible(found) && !refusalSeen) {
+            char text[1024];
+            refusalSeen = 1;
+            box = found;
+            boxAt = now;
+            GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+            fputs("refusal ", stdout);
+            PrintQuoted(text);
+            printf(" at=%llu\n", now);
+        }
+        if (box && (!IsWindow(box) || !IsWindowVisible(box)))
+            box = NULL;
+        if (plan.log[0])
+            ReadLog(plan.log);
+
+        if (next < plan.count) {
+            const struct PlanStep *step = &plan.steps[next];
+            unsigned long long anchor = 0;
+            int k = step->index;
+            if (step->moment == AT_MENU && menu)
+                anchor = menuAt > lastStepAt ? menuAt : lastStepAt;
+            else if (step->moment == AT_WAIT && k >= 1 && k <= g_childCount)
+                anchor = g_children[k - 1].startAt;
+            else if (step->moment == AT_ENDED && k >= 1 && k <= g_childCount)
+                anchor = g_children[k - 1].endAt;
+            else if (step->moment == AT_REFUSAL && box)
+                anchor = boxAt;
+            if (anchor && now >= anchor + step->afterMs && now >= lastStepAt) {
+                Perform(step, menu, box);
+                lastStepAt = UnixMs();
+                printf("step %d at=%llu\n", ++next, lastStepAt);
+                Sleep(SETTLE_MS);
+            }
+        }
+    }
+    CloseHandle(pi.hProcess);
+    if (ended)
+        Sleep(300); /* what the launcher ends goes with it */
+    printf("left %s\n", !ended || LauncherLeft() ? "yes" : "no");
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     const char *cmd = argc > 1 ? argv[1] : "";
@@ -619,9 +1030,11 @@ int main(int argc, char **argv)
         return HasWindowCommand(argv[2], WaitArg(argc, argv, 3));
     if (!strcmp(cmd, "close-window") && argc > 2)
         return CloseWindowCommand(argv[2]);
+    if (!strcmp(cmd, "play") && argc > 2)
+        return PlayCommand(argv[2]);
     fputs("usage: driver wait-menu|check-menu|check-anchor|press ID|escape|close-box|close-anchor|\n"
           "              end-task-anchor|click-taskbar|wait-gone|absent WHAT|read-refusal|refusal-ok|\n"
-          "              has-window CAPTION|close-window CAPTION\n",
+          "              has-window CAPTION|close-window CAPTION|play PLAN\n",
           stderr);
     return 2;
 }

@@ -12,66 +12,11 @@ set -euo pipefail
 # shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-PRODUCT_KEY='HKLM\SOFTWARE\Quendrix\VUNT\1.0'
-PRODUCT_KEY_TOP='HKLM\SOFTWARE\Quendrix'
-VERSION_KEY='HKCU\Software\Wine\AppDefaults\setup.exe'
 DX_WINDOW='Stand-in: dxsetup.exe'
 Z_WINDOW='Stand-in: z.exe'
 TICK_SLACK_MS=1000 # a menu that comes back "within about a timer tick" (250 ms)
 
 # --- What a case uses ------------------------------------------------------
-
-fail() {
-    echo "    FAIL: $*"
-    exit 1
-}
-
-step() {
-    echo "  - $*"
-}
-
-# The registry that a case wants is set when it launches, from what is in
-# place: the product key present or not, and the Windows version.  Cases
-# that want the same state in a row pay for no change.
-BASE_VERSION=win95
-
-# The product is installed: its key exists (in the view that the launcher
-# sees: the 32-bit one, or the 64-bit one for the launcher built for x86-64).
-given_key() {
-    echo yes >"$E2E_WORK/want.key"
-}
-
-# The product key exists but may not be opened for reading while the
-# launcher runs: keylock gives it a DACL that denies KEY_READ to Everyone.
-given_key_unreadable() {
-    given_key
-    KEY_UNREADABLE=yes
-}
-
-# The Windows version that the launcher sees.
-given_version() {
-    echo "$1" >"$E2E_WORK/want.version"
-}
-
-want_base_registry() {
-    echo no >"$E2E_WORK/want.key"
-    echo "$BASE_VERSION" >"$E2E_WORK/want.version"
-}
-
-apply_registry() {
-    local f have want
-    for f in key version; do
-        want=$(cat "$E2E_WORK/want.$f")
-        have=$(cat "$E2E_WORK/have.$f" 2>/dev/null || echo unknown)
-        [ "$want" != "$have" ] || continue
-        case $f:$want in
-            key:yes) "$WINE" reg add "$PRODUCT_KEY" "$WINE_REG_VIEW" /f ;;
-            key:*) "$WINE" reg delete "$PRODUCT_KEY_TOP" "$WINE_REG_VIEW" /f || true ;;
-            version:*) "$WINE" reg add "$VERSION_KEY" /v Version /d "$want" /f ;;
-        esac >/dev/null 2>&1
-        echo "$want" >"$E2E_WORK/have.$f"
-    done
-}
 
 # A copy of the disc without the path given, in which the case runs.
 given_disc_without() {
@@ -81,51 +26,9 @@ given_disc_without() {
     rm -rf "${CASE_DISC:?}/$1"
 }
 
-# The registry as the prefix's .reg files hold it once every process has
-# ended, less what changes by itself: the write times of keys (a written
-# value or key shows in the lines that stay) and the date that Wine's
-# display driver records at each start.
-registry_state() {
-    local f
-    for f in system.reg user.reg userdef.reg; do
-        echo "=== $f"
-        sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$f"
-    done
-}
-
-# Every path, type and content in a disc tree.
-disc_state() {
-    (
-        cd "$1"
-        find . -printf '%y %m %p\n' | sort
-        find . -type f -print0 | sort -z | xargs -0 sha256sum
-    )
-}
-
 snapshot() {
     registry_state >"$E2E_WORK/registry.$1"
     disc_state "$(cat "$E2E_WORK/case.disc")" >"$E2E_WORK/disc.$1"
-}
-
-# Locks the product key against reading.  Wine keeps a key's security in
-# the running wineserver only, never in the registry files, so keylock holds
-# the lock (and the server) until after_case lets it go, and then puts the
-# key's own DACL back.
-lock_key() {
-    local _
-    ("$WINE" "$KEYLOCK" hold "${PRODUCT_KEY#HKLM\\}" >"$E2E_WORK/keylock.raw" 2>&1 || true) >/dev/null 2>&1 &
-    for _ in $(seq 400); do
-        if grep -q '^FAIL' "$E2E_WORK/keylock.raw" 2>/dev/null; then
-            tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
-            fail "the product key could not be locked"
-        fi
-        if grep -q '^ok' "$E2E_WORK/keylock.raw" 2>/dev/null; then
-            tr -d '\r' <"$E2E_WORK/keylock.raw" | sed 's/^/    | /'
-            return 0
-        fi
-        sleep 0.05
-    done
-    fail "keylock did not lock the product key within 20 s"
 }
 
 # Starts the launcher with the arguments given, on the case's disc, once

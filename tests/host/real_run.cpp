@@ -48,7 +48,7 @@ const Input kTaskbarInputs[] = {{SIM_CLOSE_ANCHOR, 0}, {SIM_CLICK_TASKBAR, 0}};
 const char *const kRealTails[] = {
     "/UPDATE", " /UPDATE", "x/UPDATEy", "/update", "/UPDAT", "-q /UPDATE", "\"/UPDATE\"", "/NOUPDATE",
 };
-const DWORD kDxLifetimes[] = {0, 150, 600, 2000, 3000, 4500, SIM_FOREVER};
+const DWORD kDxLifetimes[] = {0, 150, 600, 2000, 3500, SIM_FOREVER};
 const DWORD kInstallerLifetimes[] = {3000, 5000, SIM_FOREVER};
 const DWORD kDxExitCodes[] = {0, 1, STILL_ACTIVE};
 
@@ -128,7 +128,7 @@ bool AddEnding(Rng &r, Scenario &s)
     if (run.aborted.empty())
         return true;
     if (MenuStillUp()) {
-        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 400, 1500), Pick(r, kEndingInputs)));
+        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 300, 1200), Pick(r, kEndingInputs)));
         return false;
     }
     const std::vector<SimChild> &children = SimChildren();
@@ -201,9 +201,9 @@ Scenario Draw(uint32_t seed, uint32_t attempt)
     s.amovie = ScenarioProgram{};
 
     if (s.nt && s.major == 3 && s.minor == 51)
-        s.steps.push_back(MakeStep(SIM_AT_REFUSAL, 0, Between(r, 300, 1500), Pick(r, kBoxInputs)));
+        s.steps.push_back(MakeStep(SIM_AT_REFUSAL, 0, Between(r, 300, 1000), Pick(r, kBoxInputs)));
     for (DWORD n = Between(r, 1, 5); n; --n) {
-        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 400, 2000), Pick(r, kMenuInputs)));
+        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 300, 1500), Pick(r, kMenuInputs)));
         if (Chance(r, 40))
             AddChildMoment(r, s);
     }
@@ -247,55 +247,77 @@ Scenario MakeRealScenario(uint32_t seed)
     }
 }
 
+namespace {
+
+/* What a scenario draws that the sample must hold: its version, its
+ * world, and each input and moment that its run reaches. */
+std::set<std::string> Features(const Scenario &s)
+{
+    RunScenario(s);
+    std::set<std::string> has = {std::string("version ") + s.windowsName};
+    has.insert(!s.productKey ? "key absent" : s.keyLocked ? "key locked" : "key present");
+    if (s.directxLevels == 0)
+        has.insert("no directx");
+    if (!s.installer.present)
+        has.insert("no installer");
+    if (s.startDirectory == "D:\\")
+        has.insert("own drive");
+    for (const SimChild &child : SimChildren()) {
+        if (child.exitCode == CRASH_EXIT_CODE)
+            has.insert("crash");
+        if (child.exitCode == STILL_ACTIVE && child.endMs != SIM_FOREVER)
+            has.insert("exit 259");
+    }
+    for (size_t i = 0; i < SimStepTimes().size(); ++i) {
+        const SimStep &step = s.steps[i];
+        std::string input = InputName(step.kind, step.value);
+        if (step.moment == SIM_AT_MENU)
+            has.insert("menu " + input);
+        else if (step.moment == SIM_AT_REFUSAL)
+            has.insert("box " + input);
+        else
+            has.insert(step.moment == SIM_AT_WAIT ? "wait" : "child end");
+    }
+    return has;
+}
+
+} // namespace
+
+/* Chosen greedily among the first seeds: each time the one that adds the
+ * most of what is still missing. */
 std::vector<uint32_t> RealSample(void)
 {
-    std::set<std::string> wanted, seen;
+    std::set<std::string> missing;
     for (const WineVersion &v : kWineVersions)
-        wanted.insert(std::string("version ") + v.name);
+        missing.insert(std::string("version ") + v.name);
     for (const Input &input : kMenuInputs)
-        wanted.insert("menu " + InputName(input.kind, input.value));
+        missing.insert("menu " + InputName(input.kind, input.value));
     for (const Input &input : kBoxInputs)
-        wanted.insert("box " + InputName(input.kind, input.value));
+        missing.insert("box " + InputName(input.kind, input.value));
     for (const char *world : {"key absent", "key present", "key locked", "no directx", "no installer",
                               "own drive", "crash", "exit 259", "wait", "child end"})
-        wanted.insert(world);
+        missing.insert(world);
 
+    std::vector<std::set<std::string>> features;
+    for (uint32_t seed = 1; seed <= 400; ++seed)
+        features.push_back(Features(MakeRealScenario(seed)));
     std::vector<uint32_t> sample;
-    for (uint32_t seed = 1; seed < 5000 && !std::includes(seen.begin(), seen.end(), wanted.begin(), wanted.end());
-         ++seed) {
-        Scenario s = MakeRealScenario(seed);
-        RunScenario(s);
-        std::set<std::string> has = {std::string("version ") + s.windowsName};
-        has.insert(!s.productKey ? "key absent" : s.keyLocked ? "key locked" : "key present");
-        if (s.directxLevels == 0)
-            has.insert("no directx");
-        if (!s.installer.present)
-            has.insert("no installer");
-        if (s.startDirectory == "D:\\")
-            has.insert("own drive");
-        for (const SimChild &child : SimChildren()) {
-            if (child.exitCode == CRASH_EXIT_CODE)
-                has.insert("crash");
-            if (child.exitCode == STILL_ACTIVE && child.endMs != SIM_FOREVER)
-                has.insert("exit 259");
+    while (!missing.empty()) {
+        size_t best = 0, bestGain = 0;
+        for (size_t i = 0; i < features.size(); ++i) {
+            size_t gain = 0;
+            for (const std::string &f : features[i])
+                gain += missing.count(f);
+            if (gain > bestGain)
+                best = i, bestGain = gain;
         }
-        for (size_t i = 0; i < SimStepTimes().size(); ++i) {
-            const SimStep &step = s.steps[i];
-            std::string input = InputName(step.kind, step.value);
-            if (step.moment == SIM_AT_MENU)
-                has.insert("menu " + input);
-            else if (step.moment == SIM_AT_REFUSAL)
-                has.insert("box " + input);
-            else
-                has.insert(step.moment == SIM_AT_WAIT ? "wait" : "child end");
-        }
-        size_t before = seen.size();
-        for (const std::string &feature : has)
-            if (wanted.count(feature))
-                seen.insert(feature);
-        if (seen.size() > before)
-            sample.push_back(seed);
+        if (!bestGain)
+            break;
+        sample.push_back((uint32_t)best + 1);
+        for (const std::string &f : features[best])
+            missing.erase(f);
     }
+    std::sort(sample.begin(), sample.end());
     return sample;
 }
 

@@ -23,6 +23,22 @@ static int Usage(void)
     return 2;
 }
 
+/* What kind of run it was, for the tally. */
+static std::string Kind(const Outcome &o)
+{
+    if (o.refusal)
+        return "refused";
+    if (o.menus == 0)
+        return "quiet exit";
+    for (const std::string &program : o.runningAtEnd)
+        if (program.find(DIRECTX_SETUP) != std::string::npos)
+            return "closed during the DirectX setup";
+    for (const std::string &child : o.started)
+        if (child.rfind(PRODUCT_SETUP, 0) == 0)
+            return "installer started";
+    return o.started.empty() ? "exit from the menu" : "exit after the DirectX setup";
+}
+
 static int Compare(uint32_t seed, const char *reportPath)
 {
     std::ifstream file(reportPath);
@@ -38,8 +54,8 @@ static int Compare(uint32_t seed, const char *reportPath)
     std::vector<std::string> differences = CompareOutcomes(sim, wine);
     std::vector<std::string> simBroken = CheckOutcome(s, sim), wineBroken = CheckOutcome(s, wine);
     if (differences.empty() && simBroken.empty() && wineBroken.empty()) {
-        printf("seed %u: same outcome (%s, %d menus, %zu children)\n", seed, s.windowsName, sim.menus,
-               sim.started.size());
+        printf("%s, %d menus, %zu children; kind: %s\n", s.windowsName, sim.menus, sim.started.size(),
+               Kind(sim).c_str());
         return 0;
     }
     printf("%s", DescribeScenario(s).c_str());
