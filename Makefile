@@ -4,7 +4,7 @@
 # (setup.exe and the Windows test programs), and `win64` (the same for
 # x86-64) on a machine that cannot run 32-bit programs.
 SHELL := /bin/bash
-.PHONY: all deps win32 win64 wine-build host test demo clean disc fuzz soak bench
+.PHONY: all deps win32 win64 wine-build host test demo clean disc fuzz soak soak-wine bench
 
 all: win32
 
@@ -53,6 +53,14 @@ soak: deps
 	@cmake --preset host >/dev/null
 	@cmake --build --preset host -j2 --target scenario_soak
 	@build/host/tests/scenario_soak --runs $(SOAK_RUNS) --seed $(SOAK_SEED)
+
+# Real runs at random under Wine, each compared with the simulated platform
+# (make soak-wine RUNS=500 SEED=1); prints a tally of outcomes by kind and
+# every difference.
+RUNS ?= 500
+SEED ?= 1
+soak-wine: wine-build host
+	@tests/e2e/random.sh build/win32 --runs $(RUNS) --seed $(SEED)
 
 # The benchmark under Wine: sizes, start-up, the menu's return after a
 # child, idle cost and memory, beside reference programs; writes build/win32/bench.md.

@@ -71,6 +71,13 @@ static const struct Control MENU_CONTROLS[] = {
 #define CONTROL_COUNT (sizeof MENU_CONTROLS / sizeof MENU_CONTROLS[0])
 #define MENU_CX 304
 #define MENU_CY 127
+/* MS Sans Serif 8 point at 96 DPI: 11 pixels high, and dialog base units
+ * of 6 by 13 pixels, so the menu's client area is 456 by 206 pixels.  A
+ * stand-in font gives other units and another size. */
+#define MENU_FONT "MS Sans Serif"
+#define MENU_FONT_HEIGHT (-11)
+#define BASE_X 6
+#define BASE_Y 13
 
 static int g_failures;
 
@@ -254,6 +261,43 @@ static void CheckPlace(const char *what, HWND scale, HWND menu, HWND control, in
     Check(good, line);
 }
 
+/* The fonts the menu is drawn with are there, not stand-ins for missing
+ * ones: MS Sans Serif 8 point at 96 DPI, with its base units, and the
+ * caption buttons' glyph font (without it a close box shows a letter).
+ * Another process's font handle cannot be read here; the menu's size in
+ * pixels, checked next, shows that it was laid out in this font. */
+static void CheckFonts(HWND menu)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    HDC dc = GetDC(menu);
+    HFONT font = CreateFontA(MENU_FONT_HEIGHT, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, MENU_FONT);
+    HFONT marlett = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, SYMBOL_CHARSET, 0, 0, 0, 0, "Marlett");
+    HFONT old = (HFONT)SelectObject(dc, font);
+    TEXTMETRICA tm;
+    SIZE size;
+    char face[LF_FACESIZE], line[200];
+    int baseX, baseY;
+    GetTextFaceA(dc, sizeof face, face);
+    GetTextMetricsA(dc, &tm);
+    GetTextExtentPoint32A(dc, alphabet, 52, &size);
+    baseX = (size.cx / 26 + 1) / 2;
+    baseY = tm.tmHeight;
+    _snprintf(line, sizeof line, "font \"%s\" drawn as \"%s\", base units %dx%d (wanted %dx%d)", MENU_FONT, face,
+              baseX, baseY, BASE_X, BASE_Y);
+    line[sizeof line - 1] = '\0';
+    Check(!strcmp(face, MENU_FONT) && baseX == BASE_X && baseY == BASE_Y, line);
+    _snprintf(line, sizeof line, "screen at %d DPI (wanted 96)", GetDeviceCaps(dc, LOGPIXELSY));
+    Check(GetDeviceCaps(dc, LOGPIXELSY) == 96, line);
+    SelectObject(dc, marlett);
+    GetTextFaceA(dc, sizeof face, face);
+    _snprintf(line, sizeof line, "caption buttons' glyphs from \"%s\" (wanted \"Marlett\")", face);
+    Check(!strcmp(face, "Marlett"), line);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteObject(marlett);
+    ReleaseDC(menu, dc);
+}
+
 static int CheckMenuCommand(void)
 {
     HWND menu = WaitForMenuOrFail(DEFAULT_WAIT_MS);
@@ -276,13 +320,16 @@ static int CheckMenuCommand(void)
     CheckBits("menu style less system bits", (DWORD)GetWindowLongA(menu, GWL_STYLE) & ~ADDED_DIALOG_STYLE, MENU_STYLE);
     Check(GetMenu(menu) == NULL, "menu has no menu bar");
 
-    /* Size from the template, and DS_CENTER: the middle of the work area. */
+    /* Size from the template in the menu's own font at 96 DPI, and
+     * DS_CENTER: the middle of the work area. */
+    CheckFonts(menu);
     GetClientRect(menu, &client);
-    MapDialogRect(scale, &wanted);
+    wanted.right = MulDiv(MENU_CX, BASE_X, 4);
+    wanted.bottom = MulDiv(MENU_CY, BASE_Y, 8);
     _snprintf(line, sizeof line, "menu client %ldx%ld (wanted %ldx%ld)", client.right, client.bottom,
               wanted.right, wanted.bottom);
     line[sizeof line - 1] = '\0';
-    Check(abs(client.right - wanted.right) <= 1 && abs(client.bottom - wanted.bottom) <= 1, line);
+    Check(client.right == wanted.right && client.bottom == wanted.bottom, line);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     GetWindowRect(menu, &frame);
     _snprintf(line, sizeof line, "menu centred: frame (%ld,%ld)-(%ld,%ld) in work area (%ld,%ld)-(%ld,%ld)",
