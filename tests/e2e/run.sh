@@ -26,6 +26,18 @@ given_disc_without() {
     rm -rf "${CASE_DISC:?}/$1"
 }
 
+# A copy of the disc on a drive of its own, D:, read-only, as a disc in
+# its drive; the launcher is started from its top, D:\.
+given_disc_on_drive_d() {
+    CASE_DISC=$E2E_WORK/disc-on-d
+    CASE_ROOT='D:\'
+    chmod -R u+w "$CASE_DISC" 2>/dev/null || true
+    rm -rf "$CASE_DISC"
+    cp -a "$DISC" "$CASE_DISC"
+    chmod -R a-w "$CASE_DISC"
+    ln -sfn "$CASE_DISC" "$WINEPREFIX/dosdevices/d:"
+}
+
 snapshot() {
     registry_state >"$E2E_WORK/registry.$1"
     disc_state "$(cat "$E2E_WORK/case.disc")" >"$E2E_WORK/disc.$1"
@@ -93,10 +105,13 @@ log_time() {
     log_lines "$1" "$2" | tail -n1 | cut -d'|' -f4
 }
 
-dxsetup_path() { winpath "${CASE_DISC:-$DISC}/directx/redist/directx/dxsetup.exe"; }
-dxsetup_dir() { winpath "${CASE_DISC:-$DISC}/directx/redist/directx"; }
-installer_path() { winpath "${CASE_DISC:-$DISC}/z.exe"; }
-disc_dir() { winpath "${CASE_DISC:-$DISC}"; }
+# The case's disc as Windows programs see it: a directory on Z:, or the
+# top of a drive of its own.
+disc_dir() { if [ -n "${CASE_ROOT:-}" ]; then echo "$CASE_ROOT"; else winpath "${CASE_DISC:-$DISC}"; fi; }
+in_disc() { echo "$(disc_dir | sed 's/\\$//')\\$1"; }
+dxsetup_path() { in_disc 'directx\redist\directx\dxsetup.exe'; }
+dxsetup_dir() { in_disc 'directx\redist\directx'; }
+installer_path() { in_disc z.exe; }
 
 # Waits for the menu to come back after a DirectX stand-in has ended (or,
 # given "crashing", crashed), and checks that it came after the end, within
@@ -311,6 +326,25 @@ faults_no_directx_dir() {
     wine_settle 10 || fail "the installer stand-in did not end"
 }
 
+# The disc on a drive of its own, read-only, the launcher started from its
+# top: the DirectX stand-in runs in D:\directx\redist\directx, the menu comes
+# back, and the installer starts in D:\.  (Wine maps the directory that
+# d: links to onto D:\, so starting there starts from D:\.)
+faults_disc_on_drive_d() {
+    export STANDIN_MS_DXSETUP=500 STANDIN_MS_Z=forever
+    given_disc_on_drive_d
+    launch
+    expect press 1000
+    expect_menu_back_after_dxsetup
+    expect_started_in "$(dxsetup_path)" "$(dxsetup_dir)"
+    expect press 1001
+    expect_exit 0 10
+    wait_log started "$(installer_path)"
+    expect_started_in "$(installer_path)" 'D:\'
+    expect close-window "$Z_WINDOW"
+    wine_settle 10 || fail "the installer stand-in did not end"
+}
+
 # No z.exe: "Install VUNT" starts nothing and the launcher ends with 0.
 faults_no_installer() {
     given_disc_without z.exe
@@ -387,6 +421,7 @@ run_case() {
     )
     rc=$?
     after_case || rc=1
+    rm -f "$WINEPREFIX/dosdevices/d:"
     set -e
     if [ "$rc" = 0 ]; then
         echo "PASS $name ($(( ($(date +%s%N) - start) / 1000000 )) ms)"
