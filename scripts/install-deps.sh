@@ -7,7 +7,7 @@ packages=(
     cmake make g++ libgtest-dev clang
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-    wine wine32:i386 wine64 xvfb x11-utils imagemagick xorriso
+    wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick xorriso
 )
 
 missing=()
