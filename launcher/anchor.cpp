@@ -19,6 +19,9 @@ BOOL CreateAnchorWindow(void)
     wc.hInstance = g_launcher.hInstance;
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    /* The class names a menu, "VUNT Install", that the program does not
+     * carry: Windows then makes the window without a menu, which is what
+     * a window that is never opened wants. */
     wc.lpszMenuName = APP_TITLE;
     wc.lpszClassName = APP_TITLE;
     RegisterClassA(&wc);

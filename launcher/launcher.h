@@ -10,6 +10,7 @@
 #define PRODUCT_KEY     "SOFTWARE\\Quendrix\\VUNT\\1.0"
 #define UPDATE_SWITCH   "/UPDATE"
 #define REFUSAL_FORMAT  "VUNT Install will not continue.\nWinNT %d.%d is not supported."
+/* wsprintfA writes at most 1024 bytes, so its buffer needs no more. */
 #define REFUSAL_CHARS   1024
 #define ANCHOR_TIMER_ID 1
 #define ANCHOR_TIMER_MS 250

@@ -11,6 +11,11 @@ INT_PTR CALLBACK MenuDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
         EndDialog(hDlg, LOWORD(wParam));
         return TRUE;
     case WM_ENTERIDLE:
+        /* Windows sends WM_ENTERIDLE to the owner of the modal loop that
+         * has gone idle: the menu's own idle messages go to the anchor
+         * window, so this runs only while the menu's system menu is open,
+         * whose owner is the menu.  It sleeps until the next message, as
+         * that loop would. */
         WaitMessage();
         return FALSE;
     }
@@ -89,6 +94,9 @@ static void InstallDirectX(void)
     if (!EnterDirectory(DIRECTX_DIR))
         return;
     BOOL started = StartChild(DIRECTX_SETUP);
+    /* The way down was exactly three names, so three steps up lead back to
+     * where the launcher started: no copy of the starting directory, and
+     * no buffer or call to keep one, is needed. */
     EnterDirectory(DIRECTX_BACK);
     if (!started)
         return;
@@ -124,5 +132,7 @@ void RunMenuLoop(void)
             break;
         }
     }
+    /* A child, a game or a setup, may have confined the cursor to a part
+     * of the screen and ended without freeing it: free it on the way out. */
     ClipCursor(NULL);
 }

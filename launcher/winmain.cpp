@@ -34,9 +34,13 @@ static BOOL ProductIsInstalled(void)
 /* Windows NT 3.51 is refused with a message; every other version runs. */
 static BOOL RefusedWindowsVersion(void)
 {
+    /* Zeroed, so that a query that fails leaves 0.0, which is never
+     * refused, rather than whatever the stack held. */
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
+    /* The numbers come from GetVersionExA; whether the system is NT comes
+     * from the top bit of GetVersion, which cannot fail. */
     if (GetVersion() & 0x80000000u)
         return FALSE;
     if (info.dwMajorVersion != 3 || info.dwMinorVersion != 51)
