@@ -14,6 +14,9 @@
 #define REFUSAL_CHARS   1024
 #define ANCHOR_TIMER_ID 1
 #define ANCHOR_TIMER_MS 250
+/* QS_ALLINPUT as Windows 95 understands it: later systems add bits that
+ * Windows 95 rejects. */
+#define QS_ALLINPUT_95  0x00FF
 
 /* The disc's layout, relative to the directory the launcher starts in. */
 #define DIRECTX_DIR     "directx\\redist\\directx"

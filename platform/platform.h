@@ -16,8 +16,4 @@
 #include "host/win32_api.h"
 #endif
 
-/* QS_ALLINPUT as Windows 95 understands it: later systems add bits that
- * older ones reject. */
-#define QS_ALLINPUT_95 0x00FF
-
 #endif
