@@ -29,10 +29,9 @@ static int IsLeadByte(unsigned char byte)
 
 extern "C" void WinMainCRTStartup(void)
 {
-    STARTUPINFOA startup;
-    startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
-    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
     LPSTR tail = (LPSTR)FindCommandTail(GetCommandLineA(), IsLeadByte);
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, tail, show));
+    /* WinMain does not use the show mode (the anchor window is always
+     * minimised), so the start-up record is not read: SW_SHOWDEFAULT says
+     * "as the process was started". */
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT));
 }

@@ -156,7 +156,6 @@ static const AllowedImport kAllowedImports[] = {
     {"KERNEL32.dll", "GetExitCodeProcess"},
     {"KERNEL32.dll", "GetFullPathNameA"},
     {"KERNEL32.dll", "GetModuleHandleA"},
-    {"KERNEL32.dll", "GetStartupInfoA"},
     {"KERNEL32.dll", "GetVersion"},
     {"KERNEL32.dll", "GetVersionExA"},
     {"KERNEL32.dll", "IsDBCSLeadByte"},
