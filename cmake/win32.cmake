@@ -12,7 +12,6 @@ set(FREESTANDING_COMPILE_OPTIONS
 set(FREESTANDING_LINK_OPTIONS
     -nostdlib -s
     -Wl,-T,${CMAKE_SOURCE_DIR}/platform/win32/setup.ld
-    -Wl,-e,_WinMainCRTStartup
     -Wl,--subsystem,windows:4.0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--gc-sections

@@ -5,6 +5,7 @@
  *          launcher's record;
  *   .rsrc  the menu dialog and the icon. */
 OUTPUT_FORMAT(pei-i386)
+/* The entry point: the start-up in startup.cpp, named here alone. */
 ENTRY(_WinMainCRTStartup)
 
 SECTIONS
