@@ -1,5 +1,6 @@
-# The host build: the launcher's sources on the simulated platform, and the
-# tests, with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The host build: the launcher's sources and the start-up's command-tail
+# search on the simulated platform, and the tests, with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 enable_testing()
 find_package(GTest REQUIRED)
 
@@ -7,6 +8,7 @@ set(SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-
 
 add_library(launcher_sim STATIC
     ${LAUNCHER_SOURCES}
+    ${CMDTAIL_SOURCES}
     platform/host/sim.cpp)
 target_include_directories(launcher_sim PUBLIC ${LAUNCHER_INCLUDES} platform/host)
 target_compile_options(launcher_sim PUBLIC ${SANITIZERS} -Wall -Wextra)

@@ -21,6 +21,7 @@ set(FREESTANDING_LINK_OPTIONS
 
 add_executable(setup WIN32
     ${LAUNCHER_SOURCES}
+    ${CMDTAIL_SOURCES}
     platform/win32/startup.cpp
     resources/setup.rc)
 target_include_directories(setup PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_CURRENT_BINARY_DIR})

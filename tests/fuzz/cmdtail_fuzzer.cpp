@@ -15,7 +15,7 @@
  *
  * A property that fails prints what it saw and aborts, which libFuzzer
  * turns into a reproducer file. */
-#include "cmdtail.h"
+#include "win32/cmdtail.h"
 #include "launcher.h"
 #include "sim.h"
 

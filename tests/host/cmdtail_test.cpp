@@ -1,5 +1,5 @@
 // The start-up's search for the command tail, over a table of command lines.
-#include "cmdtail.h"
+#include "win32/cmdtail.h"
 
 #include <gtest/gtest.h>
 #include <string>
