@@ -12,4 +12,9 @@
 #define IDC_INSTALL_DIRECTX 1000
 #define IDC_INSTALL_PRODUCT 1001
 
+/* The dialog manager's own control classes, as a dialog template names
+ * them: by atom, which the resource compiler has no names for. */
+#define CLASS_ATOM_BUTTON 0x0080
+#define CLASS_ATOM_STATIC 0x0082
+
 #endif
