@@ -9,7 +9,7 @@ set(SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-
 add_library(launcher_sim STATIC
     ${LAUNCHER_SOURCES}
     ${CMDTAIL_SOURCES}
-    platform/host/sim.cpp)
+    ${SIM_SOURCES})
 target_include_directories(launcher_sim PUBLIC ${LAUNCHER_INCLUDES} platform/host)
 target_compile_options(launcher_sim PUBLIC ${SANITIZERS} -Wall -Wextra)
 target_link_options(launcher_sim PUBLIC ${SANITIZERS})

@@ -1,7 +1,7 @@
 /* Our own declarations of the Win32 subset that the launcher uses, for the
  * host build.  Written from what the launcher needs: the types, constants
  * and calls it names, with the values Win32 documents.  The simulated
- * platform (sim.cpp) implements every call declared here. */
+ * platform (sim_*.cpp) implements every call declared here. */
 #ifndef WIN32_API_H
 #define WIN32_API_H
 
