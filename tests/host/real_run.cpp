@@ -37,6 +37,13 @@ const Input kMenuInputs[] = {
     {SIM_ALT_F4, 0},       {SIM_CLICK, 1000},   {SIM_CLICK, 1001},        {SIM_CLICK, 2},
     {SIM_CLOSE_BOX, 0},    {SIM_CLOSE_ANCHOR, 0}, {SIM_CLICK_TASKBAR, 0},
 };
+/* A person at the menu: most often on the way to the DirectX setup, so
+ * that runs wait for children as often as they end at the first menu. */
+const Input &MenuInput(Rng &r)
+{
+    return kMenuInputs[Weighted(r, {6, 4, 16, 3, 2, 14, 6, 2, 2, 16, 3, 2, 2, 3, 3})];
+}
+
 const Input kEndingInputs[] = {
     {SIM_ESCAPE, 0}, {SIM_ALT_KEY, 'X'}, {SIM_ALT_F4, 0}, {SIM_CLICK, IDCANCEL}, {SIM_CLOSE_BOX, 0},
 };
@@ -115,7 +122,7 @@ void AddChildMoment(Rng &r, Scenario &s)
         DWORD latest = lifetime == SIM_FOREVER ? 3000 : std::min<DWORD>(3000, lifetime - REAL_MARGIN_MS - 100);
         s.steps.push_back(MakeStep(SIM_AT_WAIT, (int)k, Between(r, 300, latest), Pick(r, kTaskbarInputs)));
     } else if (lifetime != SIM_FOREVER) {
-        const Input &input = Chance(r, 80) ? Pick(r, kMenuInputs) : Pick(r, kTaskbarInputs);
+        const Input &input = Chance(r, 80) ? MenuInput(r) : Pick(r, kTaskbarInputs);
         s.steps.push_back(MakeStep(SIM_AT_CHILD_END, (int)k, Between(r, REAL_MARGIN_MS + 400, REAL_MARGIN_MS + 1500), input));
     }
 }
@@ -137,43 +144,52 @@ bool AddEnding(Rng &r, Scenario &s)
     return false;
 }
 
-/* Whether nothing in the run hangs on a race: each step of the user and
- * the launcher's end stay REAL_MARGIN_MS away from everything that
- * happens on a clock of its own (a child ending, the menu coming back
- * after it), but for what the step waits for and what it causes. */
+/* The menu's first showing at or after a moment, or SIM_FOREVER. */
+DWORD MenuBackAfter(DWORD moment)
+{
+    for (const SimMenuShowing &showing : SimMenuShowings())
+        if (showing.timeMs >= moment)
+            return showing.timeMs;
+    return SIM_FOREVER;
+}
+
+/* Whether nothing in the run hangs on a race.  What happens on a clock of
+ * its own (a child ending, and the menu coming back after it) keeps
+ * REAL_MARGIN_MS away from each step, unless it came before the moment
+ * the step waited for or the step caused it; and from the launcher's end,
+ * unless the launcher waited for it. */
 bool RaceFree(const Scenario &s)
 {
     ScenarioRun run = RunScenario(s);
     if (!run.aborted.empty())
         return false;
-    std::vector<DWORD> childEnds, menuBacks;
-    for (const SimChild &child : SimChildren())
-        if (child.endMs != SIM_FOREVER)
-            childEnds.push_back(child.endMs);
-    for (const SimMenuShowing &showing : SimMenuShowings())
-        if (showing.childrenBefore > 0)
-            menuBacks.push_back(showing.timeMs);
     auto Near = [](DWORD a, DWORD b) { return a != b && (a > b ? a - b : b - a) < REAL_MARGIN_MS; };
-
-    DWORD end = SimNow();
-    for (DWORD e : childEnds)
-        if (Near(e, end))
+    const std::vector<SimChild> &children = SimChildren();
+    for (const SimChild &child : children)
+        if (child.endMs != SIM_FOREVER && MenuBackAfter(child.endMs) == SIM_FOREVER && Near(child.endMs, SimNow()))
             return false;
+
     const std::vector<DWORD> &played = SimStepTimes();
+    DWORD previous = 0;
     for (size_t i = 0; i < played.size(); ++i) {
         const SimStep &step = s.steps[i];
-        DWORD t = played[i];
-        for (size_t k = 0; k < childEnds.size(); ++k) {
-            bool waitedFor = step.moment == SIM_AT_CHILD_END && (size_t)step.index == k + 1;
-            if (!waitedFor && Near(childEnds[k], t))
-                return false;
+        DWORD t = played[i], anchor = previous;
+        if (step.moment == SIM_AT_MENU)
+            for (const SimMenuShowing &showing : SimMenuShowings())
+                if (showing.timeMs <= t)
+                    anchor = std::max(previous, showing.timeMs);
+        if (step.moment == SIM_AT_WAIT)
+            anchor = children[step.index - 1].startMs;
+        if (step.moment == SIM_AT_CHILD_END)
+            anchor = children[step.index - 1].endMs;
+        for (const SimChild &child : children) {
+            if (child.endMs == SIM_FOREVER || child.startMs == t)
+                continue;
+            for (DWORD e : {child.endMs, MenuBackAfter(child.endMs)})
+                if (e != SIM_FOREVER && e > anchor && Near(e, t))
+                    return false;
         }
-        for (DWORD back : menuBacks)
-            if (back <= t && step.moment != SIM_AT_MENU && Near(back, t))
-                return false;
-        for (DWORD back : menuBacks)
-            if (back > t && Near(back, t))
-                return false;
+        previous = t;
     }
     return true;
 }
@@ -203,8 +219,8 @@ Scenario Draw(uint32_t seed, uint32_t attempt)
     if (s.nt && s.major == 3 && s.minor == 51)
         s.steps.push_back(MakeStep(SIM_AT_REFUSAL, 0, Between(r, 300, 1000), Pick(r, kBoxInputs)));
     for (DWORD n = Between(r, 1, 5); n; --n) {
-        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 300, 1500), Pick(r, kMenuInputs)));
-        if (Chance(r, 40))
+        s.steps.push_back(MakeStep(SIM_AT_MENU, 0, Between(r, 300, 1500), MenuInput(r)));
+        if (Chance(r, 60))
             AddChildMoment(r, s);
     }
     for (int tries = 0; tries < 4 && !AddEnding(r, s); ++tries) {
