@@ -206,8 +206,11 @@ want_base_registry() {
     echo "$BASE_VERSION" >"$E2E_WORK/want.version"
 }
 
+# Makes the registry what the case wants; REGISTRY_CHANGED tells whether
+# anything had to change.
 apply_registry() {
     local f have want
+    REGISTRY_CHANGED=
     for f in key version; do
         want=$(cat "$E2E_WORK/want.$f")
         have=$(cat "$E2E_WORK/have.$f" 2>/dev/null || echo unknown)
@@ -218,6 +221,7 @@ apply_registry() {
             version:*) "$WINE" reg add "$VERSION_KEY" /v Version /d "$want" /f ;;
         esac >/dev/null 2>&1
         echo "$want" >"$E2E_WORK/have.$f"
+        REGISTRY_CHANGED=yes
     done
 }
 

@@ -291,8 +291,10 @@ std::set<std::string> Features(const Scenario &s)
             has.insert("menu " + input);
         else if (step.moment == SIM_AT_REFUSAL)
             has.insert("box " + input);
+        else if (step.moment == SIM_AT_WAIT)
+            has.insert("wait " + input);
         else
-            has.insert(step.moment == SIM_AT_WAIT ? "wait" : "child end");
+            has.insert("child end");
     }
     return has;
 }
@@ -311,7 +313,7 @@ std::vector<uint32_t> RealSample(void)
     for (const Input &input : kBoxInputs)
         missing.insert("box " + InputName(input.kind, input.value));
     for (const char *world : {"key absent", "key present", "key locked", "no directx", "no installer",
-                              "own drive", "crash", "exit 259", "wait", "child end"})
+                              "own drive", "crash", "exit 259", "wait taskbar Close", "child end"})
         missing.insert(world);
 
     std::vector<std::set<std::string>> features;
