@@ -14,7 +14,8 @@
 #include <vector>
 
 /* Raised when the run cannot go on: a wait that nothing would ever end, a
- * menu with no user action left, or a run past its budget of steps or of
+ * menu with no user action left, a launcher that spins (calls on and on
+ * while the clock stands still), or a run past its budget of steps or of
  * virtual time.  The launcher never raises it; the tests catch it. */
 struct SimAbort {
     std::string reason;

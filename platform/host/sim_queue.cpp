@@ -89,8 +89,10 @@ DWORD NextEventTime(DWORD extra)
 
 void AdvanceTo(DWORD t)
 {
-    if (t > w.now)
+    if (t > w.now) {
         w.now = t;
+        w.stepsSinceTheClockMoved = 0;
+    }
     if (w.now > w.timeLimit)
         throw SimAbort{Format("the run went on past %u ms of virtual time", w.timeLimit)};
     FireDueActions();

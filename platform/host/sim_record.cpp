@@ -46,10 +46,17 @@ void Complain(const std::string &what)
     w.complaints.push_back(what);
 }
 
+/* A run whose clock stands still while it goes on calling will never
+ * wait again: the launcher spins.  No honest stretch of a run between
+ * two waits comes near this many calls. */
+const unsigned long SPIN_LIMIT = 10000;
+
 void Step(void)
 {
     if (++w.steps > w.stepLimit)
         throw SimAbort{Format("the run took more than %lu platform calls", w.stepLimit)};
+    if (++w.stepsSinceTheClockMoved > SPIN_LIMIT)
+        throw SimAbort{Format("the launcher spins: %lu platform calls without the clock moving", SPIN_LIMIT)};
 }
 
 bool Failing(const char *call)

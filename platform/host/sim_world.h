@@ -76,6 +76,7 @@ struct World {
     DWORD now = 0;
     unsigned long steps = 0;
     unsigned long stepLimit = 1000000;
+    unsigned long stepsSinceTheClockMoved = 0;
     DWORD timeLimit = 24u * 3600u * 1000u;
 
     bool nt = false;
