@@ -113,7 +113,8 @@ void SimSetDialogTemplate(int id); /* the one dialog template present */
 /* Its push buttons, in tab order; the first one has the focus when the
  * dialog comes up, and none is the default button. */
 void SimSetDialogButtons(const std::vector<SimButton> &buttons);
-/* The product key exists but may not be opened for reading. */
+/* The key exists but may not be opened for reading, on Windows NT: Windows
+ * 95 has no registry security and opens it all the same. */
 void SimLockKey(const char *path);
 
 /* The user: menu actions are taken in order while a menu is up, each

@@ -14,7 +14,10 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
         return ERROR_ACCESS_DENIED;
     if (hKey != HKEY_LOCAL_MACHINE || !lpSubKey || !w.keys.count(Upper(lpSubKey)))
         return ERROR_FILE_NOT_FOUND;
-    if (!w.keys[Upper(lpSubKey)])
+    /* Windows 95 keeps no security on its registry: a key that Windows NT
+     * would not open for reading opens there all the same (as under Wine,
+     * which ignores the access asked for when it is not playing an NT). */
+    if (!w.keys[Upper(lpSubKey)] && w.nt)
         return ERROR_ACCESS_DENIED;
     *phkResult = (HKEY)NewHandle(HANDLE_KEY, 0);
     return ERROR_SUCCESS;

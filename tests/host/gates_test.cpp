@@ -81,6 +81,28 @@ TEST(Gates, AKeyThatCannotBeOpenedCountsAsNotInstalled)
     ExpectCleanEnd();
 }
 
+/* A key locked against reading: Windows NT will not open it, so the
+ * product counts as not installed; Windows 95, with no registry security,
+ * opens it, and "/UPDATE" ends the run at once.  (The simulated platform
+ * once refused it on Windows 95 too; Wine, playing Windows 98, opened it.) */
+TEST(Gates, ALockedKeyIsUnreadableOnlyOnWindowsNt)
+{
+    for (bool nt : {true, false}) {
+        SCOPED_TRACE(nt ? "Windows NT 4.0" : "Windows 95");
+        NewProcess();
+        StageDisc();
+        SimSetWindows(4, 0, nt);
+        SimAddKey(PRODUCT_KEY);
+        SimLockKey(PRODUCT_KEY);
+        SimUser({Press(IDCANCEL)});
+        RunResult run = RunLauncher("/UPDATE");
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(SimMenuShownTimes().size(), nt ? 1u : 0u);
+        EXPECT_EQ(SimCallsNamed({"RegCloseKey"}), nt ? Calls{} : Calls{"RegCloseKey(key)"});
+        ExpectCleanEnd();
+    }
+}
+
 TEST(Gates, RefusalOnNt351SaysWhyAndEndsBeforeAnyWindow)
 {
     NewProcess();

@@ -47,7 +47,7 @@ struct Scenario {
     DWORD major, minor;
     bool nt;
     bool productKey;
-    bool keyLocked;             /* present, but may not be opened for reading */
+    bool keyLocked;             /* present, but Windows NT will not open it for reading */
     std::string tail;
 
     /* The disc, in the directory the launcher starts in. */
