@@ -8,16 +8,32 @@ SHELL := /bin/bash
 
 all: win32
 
+# A disc of your own: DISC=path/to/description.json builds the launcher
+# from that description in build/disc-NAME/ (NAME: the description's folder
+# when the file is disc.json, else its file name), never over the default
+# build.  Without DISC, or with resources/disc.json, everything is as usual.
+DISC ?=
+ifneq ($(strip $(DISC)),)
+ifneq ($(abspath $(DISC)),$(abspath resources/disc.json))
+DISC_NAME := $(if $(filter disc.json,$(notdir $(DISC))),$(notdir $(patsubst %/,%,$(dir $(abspath $(DISC))))),$(basename $(notdir $(DISC))))
+BUILD_WIN32 := build/disc-$(DISC_NAME)/win32
+BUILD_WIN64 := build/disc-$(DISC_NAME)/win64
+DISC_FLAG := -DDISC=$(abspath $(DISC))
+endif
+endif
+BUILD_WIN32 ?= build/win32
+BUILD_WIN64 ?= build/win64
+
 deps:
 	@scripts/install-deps.sh
 
 win32: deps
-	@cmake --preset win32 >/dev/null
-	@cmake --build --preset win32 -j2
+	@cmake --preset win32 -B $(BUILD_WIN32) $(DISC_FLAG) >/dev/null
+	@cmake --build $(BUILD_WIN32) -j2
 
 win64: deps
-	@cmake --preset win64 >/dev/null
-	@cmake --build --preset win64 -j2
+	@cmake --preset win64 -B $(BUILD_WIN64) $(DISC_FLAG) >/dev/null
+	@cmake --build $(BUILD_WIN64) -j2
 
 # What the tests and the demo run under Wine: the win32 build, and where
 # this machine cannot run 32-bit programs (scripts/wine-arch.sh) the win64
@@ -33,11 +49,11 @@ test: wine-build host
 	@ctest --preset host
 
 demo: wine-build
-	@tests/e2e/demo.sh build/win32
+	@tests/e2e/demo.sh $(BUILD_WIN32)
 
 # The disc image, from the sample disc or from PAYLOAD=dir (the real installers).
 disc: win32
-	@PAYLOAD="$(PAYLOAD)" scripts/make-disc.sh build/win32
+	@PAYLOAD="$(PAYLOAD)" scripts/make-disc.sh $(BUILD_WIN32)
 
 # The command-tail fuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
 FUZZ_SECONDS ?= 60

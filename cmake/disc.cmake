@@ -322,6 +322,13 @@ function(disc_configure description output)
     endforeach()
     file(COPY_FILE ${icon_file} ${output}/icon.txt ONLY_IF_DIFFERENT)
     set(DISC_VOLUME ${volume} PARENT_SCOPE)
+    set(DISC_ICON ${icon_file} PARENT_SCOPE)
+    # What the disc must hold, for make-disc and the staged sample disc.
+    string(REPLACE "\\" "/" directx_path "${directx_dir}/${directx_setup}")
+    string(REPLACE "\\" "/" installer_path "${installer}")
+    file(WRITE ${output}/disc.env "VOLUME=${volume}\nDIRECTX_SETUP_PATH=${directx_path}\nINSTALLER_PATH=${installer_path}\n")
+    set(DISC_DIRECTX_SETUP_PATH ${directx_path} PARENT_SCOPE)
+    set(DISC_INSTALLER_PATH ${installer_path} PARENT_SCOPE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)

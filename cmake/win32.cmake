@@ -23,7 +23,7 @@ add_executable(setup WIN32
     ${LAUNCHER_SOURCES}
     ${CMDTAIL_SOURCES}
     platform/win32/startup.cpp
-    resources/setup.rc)
+    ${SETUP_RC})
 target_include_directories(setup PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_CURRENT_BINARY_DIR})
 target_compile_options(setup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_COMPILE_OPTIONS}>)
 target_link_options(setup PRIVATE ${FREESTANDING_LINK_OPTIONS})

@@ -5,7 +5,7 @@
 # The program shipped on the disc is always the win32 build's.
 enable_language(RC)
 
-add_executable(setup WIN32 ${LAUNCHER_SOURCES} resources/setup.rc)
+add_executable(setup WIN32 ${LAUNCHER_SOURCES} ${SETUP_RC})
 target_include_directories(setup PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_CURRENT_BINARY_DIR})
 target_compile_options(setup PRIVATE -Wall -Wextra)
 # Stripped, with libgcc linked in, so that no DLL of the compiler's is

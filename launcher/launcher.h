@@ -5,11 +5,12 @@
 
 #include "platform.h"
 #include "resource.h"
+/* The disc it serves: APP_TITLE, PRODUCT_KEY, UPDATE_SWITCH, REFUSAL_FORMAT,
+ * and the disc's layout relative to the directory the launcher starts in,
+ * DIRECTX_DIR, DIRECTX_SETUP, DIRECTX_BACK (the way back up from it) and
+ * PRODUCT_SETUP; made from the disc description when the build is set up. */
+#include "disc.h"
 
-#define APP_TITLE       "VUNT Install"
-#define PRODUCT_KEY     "SOFTWARE\\Quendrix\\VUNT\\1.0"
-#define UPDATE_SWITCH   "/UPDATE"
-#define REFUSAL_FORMAT  "VUNT Install will not continue.\nWinNT %d.%d is not supported."
 /* wsprintfA writes at most 1024 bytes, so its buffer needs no more. */
 #define REFUSAL_CHARS   1024
 #define ANCHOR_TIMER_ID 1
@@ -18,11 +19,6 @@
  * Windows 95 rejects. */
 #define QS_ALLINPUT_95  0x00FF
 
-/* The disc's layout, relative to the directory the launcher starts in. */
-#define DIRECTX_DIR     "directx\\redist\\directx"
-#define DIRECTX_SETUP   "dxsetup.exe"
-#define DIRECTX_BACK    "..\\..\\.."
-#define PRODUCT_SETUP   "z.exe"
 #define PATH_CHARS      2048
 
 struct LauncherState {

@@ -15,13 +15,13 @@ add_custom_command(
     VERBATIM)
 add_custom_command(
     OUTPUT ${SETUP_ICO} ${ICON_PREVIEW}
-    COMMAND ${MKICON} ${CMAKE_SOURCE_DIR}/resources/icon.txt ${SETUP_ICO} ${ICON_PREVIEW}
-    DEPENDS ${MKICON} ${CMAKE_SOURCE_DIR}/resources/icon.txt
-    COMMENT "Drawing setup.ico from resources/icon.txt"
+    COMMAND ${MKICON} ${CMAKE_BINARY_DIR}/described/icon.txt ${SETUP_ICO} ${ICON_PREVIEW}
+    DEPENDS ${MKICON} ${CMAKE_BINARY_DIR}/described/icon.txt
+    COMMENT "Drawing setup.ico from the disc's icon"
     VERBATIM)
 add_custom_target(setup_icon DEPENDS ${SETUP_ICO} ${ICON_PREVIEW})
 
 # setup.rc names "setup.ico"; windres finds it on the target's include path,
 # which holds the build directory.
 add_dependencies(setup setup_icon)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES OBJECT_DEPENDS ${SETUP_ICO})
+set_source_files_properties(${SETUP_RC} PROPERTIES OBJECT_DEPENDS ${SETUP_ICO})

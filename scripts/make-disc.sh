@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Makes the demo disc's image: ISO 9660 (level 1, 8.3 names) with Joliet,
-# volume VUNT_DEMO, holding
+# with the volume label the disc description names (VUNT_DEMO by default),
+# holding
 #   SETUP.EXE    the launcher from the win32 build
 #   AUTORUN.INF  opens SETUP.EXE and shows its icon
-#   the payload  Z.EXE, DIRECTX/REDIST/DIRECTX/DXSETUP.EXE and anything else
+#   the payload  the installer and the DirectX setup the description names
+#                (Z.EXE, DIRECTX/REDIST/DIRECTX/DXSETUP.EXE) and anything else
 # Every name goes on the disc in upper case in both trees; a payload name
 # that is not a valid 8.3 name is refused, never shortened.
 #
@@ -38,6 +40,12 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 launcher=$build/setup.exe
 [ -f "$launcher" ] || die "no launcher at $launcher: build the win32 preset first"
+# VOLUME, DIRECTX_SETUP_PATH and INSTALLER_PATH, from the disc description
+# the launcher was built from.
+described=$build/described/disc.env
+[ -f "$described" ] || die "no $described: build the win32 preset first"
+# shellcheck source=/dev/null
+source "$described"
 
 if [ -n "${PAYLOAD:-}" ]; then
     payload=$PAYLOAD
@@ -82,7 +90,7 @@ while IFS= read -r -d '' rel; do
 done < <(find -L "$payload" -mindepth 1 -printf '%P\0' | sort -z)
 
 # The two programs the launcher starts (any case will do).
-for need in "Z.EXE|the VUNT installer" "DIRECTX/REDIST/DIRECTX/DXSETUP.EXE|the DirectX 3a setup"; do
+for need in "${INSTALLER_PATH^^}|the installer" "${DIRECTX_SETUP_PATH^^}|the DirectX setup"; do
     path=${need%%|*}
     if [ -z "${seen[$path]:-}" ] || [ ! -f "$payload/${seen[$path]}" ]; then
         problems+=("missing ${path,,}, ${need#*|}")
@@ -115,7 +123,7 @@ done
 # Level 1 keeps every ISO 9660 name 8.3 (with its version ";1"); no Rock
 # Ridge, which Windows does not read; Joliet gets the same upper-case names.
 xorriso -no_rc -report_about SORRY -return_with SORRY 32 -abort_on FAILURE \
-    -outdev "$partial" -volid VUNT_DEMO -joliet on -rockridge off \
+    -outdev "$partial" -volid "$VOLUME" -joliet on -rockridge off \
     -compliance iso_9660_level=1 -follow link "${args[@]}" -commit \
     >"$work/xorriso.log" 2>&1 || { cat "$work/xorriso.log" >&2; die "xorriso failed"; }
 

@@ -11,7 +11,7 @@
 set(BENCH_DIR ${CMAKE_SOURCE_DIR}/tests/bench)
 set(BENCH_OUT ${CMAKE_BINARY_DIR}/bench)
 
-add_executable(setup_crt WIN32 EXCLUDE_FROM_ALL ${LAUNCHER_SOURCES} resources/setup.rc)
+add_executable(setup_crt WIN32 EXCLUDE_FROM_ALL ${LAUNCHER_SOURCES} ${SETUP_RC})
 target_include_directories(setup_crt PRIVATE ${LAUNCHER_INCLUDES} ${CMAKE_BINARY_DIR})
 target_compile_options(setup_crt PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_COMPILE_OPTIONS}>)
 target_link_libraries(setup_crt PRIVATE kernel32 user32 gdi32 advapi32)
@@ -23,7 +23,7 @@ add_executable(mindialog WIN32 EXCLUDE_FROM_ALL ${BENCH_DIR}/mindialog.c ${BENCH
 
 # The same minimal program showing the launcher's own menu (dialog 101 of
 # setup.rc): what the launcher adds to showing its menu, and no more.
-add_executable(menudialog WIN32 EXCLUDE_FROM_ALL ${BENCH_DIR}/mindialog.c resources/setup.rc)
+add_executable(menudialog WIN32 EXCLUDE_FROM_ALL ${BENCH_DIR}/mindialog.c ${SETUP_RC})
 target_include_directories(menudialog PRIVATE resources ${CMAKE_BINARY_DIR})
 if(TARGET setup_icon)
     add_dependencies(menudialog setup_icon)

@@ -16,10 +16,16 @@ source "$(dirname "$0")/lib.sh"
 [ $# -eq 1 ] || { echo "usage: $0 WIN32_BUILD_DIR" >&2; exit 2; }
 person=${DISPLAY:-}
 e2e_setup "$1"
+# The two programs the launcher starts, as the disc description names them,
+# and the stand-ins' settings for each (STANDIN_MS_DXSETUP for dxsetup.exe).
+DX_NAME=$(basename "$DIRECTX_SETUP_PATH")
+Z_NAME=$(basename "$INSTALLER_PATH")
+dx_var=${DX_NAME%.*}
+z_var=${Z_NAME%.*}
 
 if [ -n "$person" ]; then
     echo "setup.exe runs from $DISC in a Wine virtual desktop on $DISPLAY."
-    echo "Press its buttons. The stand-ins for dxsetup.exe and z.exe end when you close their windows."
+    echo "Press its buttons. The stand-ins for $DX_NAME and $Z_NAME end when you close their windows."
     (cd "$DISC" && "$WINE" explorer /desktop=Default,800x600 setup.exe) >/dev/null 2>&1 || true
     wineserver -w # the stand-ins may outlive the launcher
     echo "Everything has ended."
@@ -61,7 +67,7 @@ set_version() {
     wine_settle
 }
 
-export DRIVE_QUIET=1 STANDIN_MS_DXSETUP=2000 STANDIN_MS_Z=forever
+export DRIVE_QUIET=1 "STANDIN_MS_${dx_var^^}=2000" "STANDIN_MS_${z_var^^}=forever"
 export STANDIN_LOG
 STANDIN_LOG=$(winpath "$log")
 rm -f "$log"
@@ -74,38 +80,44 @@ step "setup.exe starts there on Windows 95 (as Wine tells it)."
 set_version win95
 launch_in "$DISC"
 drive wait-menu 20000 || quit "no menu"
-say "The menu is up: \"Welcome to the Demo of VUNT Drelquint for Win95\", owned by"
-say "the minimised anchor window \"VUNT Install\", whose button is on the taskbar."
 drive check-menu || quit "the menu is not as it should be"
-say "Its six controls are in place: Install DirectX 3a, Install VUNT, EXIT, and three texts."
+# The menu's own texts, as the driver read them: the caption and the buttons.
+menu_text() { sed -n "s/^ok $1 \"\(.*\)\"\$/\1/p" "$E2E_WORK/driver.out" | tr -d '&'; }
+caption=$(menu_text 'menu caption')
+button1=$(menu_text 'control 1 text')
+button2=$(menu_text 'control 2 text')
+button3=$(menu_text 'control 3 text')
+say "The menu is up: \"$caption\", owned by the minimised anchor window,"
+say "whose button is on the taskbar."
+say "Its six controls are in place: $button1, $button2, $button3, and three texts."
 shot menu.png
 
-step "Pressing \"Install DirectX 3a\"."
+step "Pressing \"$button1\"."
 drive press 1000 || quit "cannot press"
-wait_logged started dxsetup.exe
+wait_logged started "$DX_NAME"
 say "The menu has closed; the DirectX stand-in runs in"
 say "$(tr -d '\r' <"$log" | grep '^started|' | tail -n1 | cut -d'|' -f3)"
 say "and the launcher waits for it to end."
 drive wait-menu 20000 || quit "the menu did not come back"
 back=$(driver_at)
-ended=$(logged ended dxsetup.exe)
-say "The stand-in ended after $((ended - $(logged started dxsetup.exe))) ms; the menu came back $((back - ended)) ms later."
+ended=$(logged ended "$DX_NAME")
+say "The stand-in ended after $((ended - $(logged started "$DX_NAME"))) ms; the menu came back $((back - ended)) ms later."
 
-step "Pressing \"Install VUNT\"."
+step "Pressing \"$button2\"."
 drive press 1001 || quit "cannot press"
 rc=$(launcher_exit 10) || quit "setup.exe did not end"
-wait_logged started 'z.exe'
+wait_logged started "$Z_NAME"
 say "The installer stand-in started in $(tr -d '\r' <"$log" | grep '^started|' | tail -n1 | cut -d'|' -f3);"
 say "setup.exe ended with exit code $rc while the installer runs on."
-drive has-window "Stand-in: z.exe" || quit "the installer stand-in is not running"
-drive close-window "Stand-in: z.exe" || true
+drive has-window "Stand-in: $Z_NAME" || quit "the installer stand-in is not running"
+drive close-window "Stand-in: $Z_NAME" || true
 wine_settle || true
 
 step "On Windows NT 3.51 the launcher refuses to run."
 set_version nt351
 launch_in "$DISC"
 drive read-refusal 20000 || quit "no refusal"
-say "A message box \"VUNT Install\" says:"
+say "A message box says:"
 text=$(sed -n 's/^ok refusal text "\(.*\)"$/\1/p' "$E2E_WORK/driver.out")
 printf '%s\n' "${text//\\n/$'\n'}" | sed 's/^/     /'
 shot refusal.png

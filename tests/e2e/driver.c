@@ -33,9 +33,9 @@
 
 #include "unixms.h"
 
-#define APP_TITLE    "VUNT Install"
-#define MENU_CAPTION "Welcome to the Demo of VUNT Drelquint for Win95"
-#define REFUSAL_TEXT "VUNT Install will not continue.\nWinNT 3.51 is not supported."
+/* The texts of the disc the launcher was built for: APP_TITLE,
+ * MENU_CAPTION, REFUSAL_FORMAT, MENU_BUTTON_n and MENU_TEXT_n. */
+#include "disc.h"
 #define DIALOG_CLASS "#32770"
 #define PRESSED_MARK "e2e.pressed" /* set on a menu once it has been pressed */
 #define DEFAULT_WAIT_MS 10000
@@ -59,14 +59,12 @@ struct Control {
 };
 
 static const struct Control MENU_CONTROLS[] = {
-    {"Button", 1000, 7, 14, 70, 25, BUTTON_STYLE, "Install &DirectX 3a"},
-    {"Button", 1001, 7, 51, 70, 25, BUTTON_STYLE, "Install &VUNT"},
-    {"Button", 2, 7, 88, 70, 25, BUTTON_STYLE, "E&XIT"},
-    {"Static", 0xFFFF, 85, 19, 200, 20, TEXT_STYLE,
-     "Before running or installing VUNT you must first install DirectX by clicking on the \"Install DirectX 3a\" button."},
-    {"Static", 0xFFFF, 85, 55, 200, 20, TEXT_STYLE,
-     "Click \"Install VUNT\" to install the demo of VUNT to your hard drive if you have already installed DirectX."},
-    {"Static", 0xFFFF, 85, 95, 200, 15, TEXT_STYLE, "Click \"EXIT\" to exit this program."},
+    {"Button", 1000, 7, 14, 70, 25, BUTTON_STYLE, MENU_BUTTON_0},
+    {"Button", 1001, 7, 51, 70, 25, BUTTON_STYLE, MENU_BUTTON_1},
+    {"Button", 2, 7, 88, 70, 25, BUTTON_STYLE, MENU_BUTTON_2},
+    {"Static", 0xFFFF, 85, 19, 200, 20, TEXT_STYLE, MENU_TEXT_0},
+    {"Static", 0xFFFF, 85, 55, 200, 20, TEXT_STYLE, MENU_TEXT_1},
+    {"Static", 0xFFFF, 85, 95, 200, 15, TEXT_STYLE, MENU_TEXT_2},
 };
 #define CONTROL_COUNT (sizeof MENU_CONTROLS / sizeof MENU_CONTROLS[0])
 #define MENU_CX 304
@@ -298,6 +296,31 @@ static void CheckFonts(HWND menu)
     ReleaseDC(menu, dc);
 }
 
+/* A control's text fits it as drawn in the menu's font: a text wrapped to
+ * the control's width, a button's one line within its face. */
+static void CheckFits(const char *what, HWND control, const char *text, int wrapped)
+{
+    HDC dc = GetDC(control);
+    HFONT font = CreateFontA(MENU_FONT_HEIGHT, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, MENU_FONT);
+    HFONT old = (HFONT)SelectObject(dc, font);
+    RECT client, need;
+    char line[200];
+    int room;
+    GetClientRect(control, &client);
+    need = client;
+    if (!wrapped)
+        need.right = 10000;
+    DrawTextA(dc, text, -1, &need, DT_CALCRECT | (wrapped ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+    room = wrapped ? client.bottom : client.right - 2 * GetSystemMetrics(SM_CXEDGE) - 4;
+    _snprintf(line, sizeof line, "%s text fits: needs %ld pixels %s, has %d", what,
+              wrapped ? need.bottom : need.right, wrapped ? "down" : "across", room);
+    line[sizeof line - 1] = '\0';
+    Check((wrapped ? need.bottom : need.right) <= room, line);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(control, dc);
+}
+
 static int CheckMenuCommand(void)
 {
     HWND menu = WaitForMenuOrFail(DEFAULT_WAIT_MS);
@@ -364,6 +387,7 @@ static int CheckMenuCommand(void)
         CheckBits(line, (DWORD)GetWindowLongA(child, GWL_STYLE), c->style);
         _snprintf(line, sizeof line, "%s place", what);
         CheckPlace(line, scale, menu, child, c->x, c->y, c->cx, c->cy);
+        CheckFits(what, child, c->text, c->className[0] == 'S');
     }
     Check(child == NULL, "no seventh control");
     DestroyWindow(scale);
@@ -580,7 +604,7 @@ static int ReadRefusalCommand(DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     HWND box, ok;
-    char text[1024];
+    char text[1024], expected[1024];
     while (!(box = FindRefusal()) || !IsWindowVisible(box)) {
         if (GetTickCount() - start >= timeoutMs) {
             printf("FAIL no refusal box within %lu ms\n", (unsigned long)timeoutMs);
@@ -591,7 +615,9 @@ static int ReadRefusalCommand(DWORD timeoutMs)
     GetWindowTextA(box, text, sizeof text);
     CheckText("refusal caption", text, APP_TITLE);
     GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
-    CheckText("refusal text", text, REFUSAL_TEXT);
+    _snprintf(expected, sizeof expected, REFUSAL_FORMAT, 3, 51);
+    expected[sizeof expected - 1] = '\0';
+    CheckText("refusal text", text, expected);
     Check(FindAnchor() == NULL, "no anchor window with the refusal");
     ok = GetDlgItem(box, IDOK);
     Check(ok && GetDlgItem(box, IDCANCEL) == NULL, "one button, OK");

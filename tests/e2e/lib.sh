@@ -92,7 +92,10 @@ e2e_setup() {
     DRIVER=$E2E_BUILD/e2e/driver.exe
     KEYLOCK=$E2E_BUILD/e2e/keylock.exe
     local f
-    for f in "$DISC/setup.exe" "$DISC/z.exe" "$DISC/directx/redist/directx/dxsetup.exe" "$DRIVER" "$KEYLOCK"; do
+    # Where the disc description puts the DirectX setup and the installer.
+    # shellcheck source=/dev/null
+    source "$E2E_BUILD/described/disc.env"
+    for f in "$DISC/setup.exe" "$DISC/$INSTALLER_PATH" "$DISC/$DIRECTX_SETUP_PATH" "$DRIVER" "$KEYLOCK"; do
         [ -f "$f" ] || { echo "missing $f: build the $(basename "$E2E_BUILD") preset first" >&2; return 1; }
     done
     E2E_WORK=$E2E_BUILD/e2e-work

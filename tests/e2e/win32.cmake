@@ -11,6 +11,7 @@ set(DISC_DIR ${CMAKE_BINARY_DIR}/disc)
 
 add_executable(e2e_driver ${E2E_DIR}/driver.c)
 target_link_libraries(e2e_driver PRIVATE user32 gdi32)
+target_include_directories(e2e_driver PRIVATE ${CMAKE_BINARY_DIR}/described)
 set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME driver)
 
 add_executable(e2e_keylock ${E2E_DIR}/keylock.c)
@@ -30,16 +31,20 @@ foreach(target e2e_driver e2e_keylock e2e_dxsetup e2e_z)
 endforeach()
 
 # The disc is laid out anew whenever a program on it changes; anything else
-# found in it (left by hand) is removed first, so it holds exactly these.
+# found in it (left by hand) is removed first, so it holds exactly these:
+# the launcher, and the stand-ins where the disc description puts the
+# DirectX setup and the installer.
+set(DISC_FILES ${DISC_DIR}/setup.exe ${DISC_DIR}/${DISC_INSTALLER_PATH} ${DISC_DIR}/${DISC_DIRECTX_SETUP_PATH})
+get_filename_component(DISC_INSTALLER_DIR ${DISC_DIR}/${DISC_INSTALLER_PATH} DIRECTORY)
+get_filename_component(DISC_DIRECTX_DIR ${DISC_DIR}/${DISC_DIRECTX_SETUP_PATH} DIRECTORY)
 add_custom_command(
-    OUTPUT ${DISC_DIR}/setup.exe ${DISC_DIR}/z.exe ${DISC_DIR}/directx/redist/directx/dxsetup.exe
+    OUTPUT ${DISC_FILES}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${DISC_DIR}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${DISC_DIR}/directx/redist/directx
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DISC_DIRECTX_DIR} ${DISC_INSTALLER_DIR}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setup> ${DISC_DIR}/setup.exe
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_z> ${DISC_DIR}/z.exe
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_dxsetup> ${DISC_DIR}/directx/redist/directx/dxsetup.exe
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_z> ${DISC_DIR}/${DISC_INSTALLER_PATH}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:e2e_dxsetup> ${DISC_DIR}/${DISC_DIRECTX_SETUP_PATH}
     DEPENDS setup e2e_z e2e_dxsetup
     COMMENT "Staging the sample disc in ${DISC_DIR}"
     VERBATIM)
-add_custom_target(disc ALL
-    DEPENDS ${DISC_DIR}/setup.exe ${DISC_DIR}/z.exe ${DISC_DIR}/directx/redist/directx/dxsetup.exe)
+add_custom_target(disc ALL DEPENDS ${DISC_FILES})
