@@ -52,7 +52,11 @@ demo: wine-build
 	@tests/e2e/demo.sh $(BUILD_WIN32)
 
 # The disc image, from the sample disc or from PAYLOAD=dir (the real installers).
-disc: win32
+# A description refused, or a build that fails, leaves no image behind, not
+# even one made before.
+disc: deps
+	@cmake --preset win32 -B $(BUILD_WIN32) $(DISC_FLAG) >/dev/null && cmake --build $(BUILD_WIN32) -j2 || \
+	    { rm -f $(BUILD_WIN32)/disc.iso; echo "make disc: no image made" >&2; exit 1; }
 	@PAYLOAD="$(PAYLOAD)" scripts/make-disc.sh $(BUILD_WIN32)
 
 # The command-tail fuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).

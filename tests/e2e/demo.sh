@@ -82,7 +82,7 @@ launch_in "$DISC"
 drive wait-menu 20000 || quit "no menu"
 drive check-menu || quit "the menu is not as it should be"
 # The menu's own texts, as the driver read them: the caption and the buttons.
-menu_text() { sed -n "s/^ok $1 \"\(.*\)\"\$/\1/p" "$E2E_WORK/driver.out" | tr -d '&'; }
+menu_text() { LC_ALL=C sed -n "s/^ok $1 \"\(.*\)\"\$/\1/p" "$E2E_WORK/driver.out" | tr -d '&'; }
 caption=$(menu_text 'menu caption')
 button1=$(menu_text 'control 1 text')
 button2=$(menu_text 'control 2 text')
