@@ -68,6 +68,20 @@ check volume-too-long    's/"ORBITAL_DEMO"/"ORBITAL_GARDENS_DEMONSTRATION_DISC"/
 check icon-size          's/"icon.png"/"small.png"/' 'icon: '
 check icon-size-message  's/"icon.png"/"small.png"/' 'is 16x16 pixels, not 32x32'
 
+# A PNG in colours of its own is accepted, with a warning that names the
+# pixels that changed to fit the standard 16 colours.
+mkdir -p "$work/colours"
+sed 's/"icon.png"/"colours.png"/' "$EXAMPLE" >"$work/colours/disc.json"
+convert -size 32x32 xc:'#3070C0' "$work/colours/colours.png"
+got=$(cmake -DDISC="$work/colours/disc.json" -DOUT="$work/colours/made" -P cmake/disc.cmake 2>&1 | tr '\n' ' ' | tr -s ' ')
+if [[ "$got" == *"icon: 1024 pixels changed colour to fit the standard 16 colours"* ]] && [ -f "$work/colours/made/disc.h" ]; then
+    echo "ok   a PNG in other colours: accepted with a warning"
+    passed=$((passed + 1))
+else
+    echo "FAIL a PNG in other colours: $got"
+    failed=$((failed + 1))
+fi
+
 # The example and the default are accepted.
 for good in "$EXAMPLE" resources/disc.json; do
     if cmake -DDISC="$good" -DOUT="$work/good" -P cmake/disc.cmake >/dev/null 2>&1 && [ -f "$work/good/disc.h" ]; then

@@ -517,8 +517,8 @@ std::vector<std::string> CheckOutcome(const Scenario &s, const Outcome &o)
         Expect(setup || installer, "started " + child);
     }
 
-    bool quiet = s.productKey && (!s.keyLocked || !s.nt) && s.tail.find(UPDATE_SWITCH) != std::string::npos;
-    bool refused = !quiet && s.nt && s.major == 3 && s.minor == 51;
+    bool quiet = EndsQuietly(s);
+    bool refused = IsRefused(s);
     Expect(o.refusal == refused, refused ? "no refusal on Windows NT 3.51" : "a refusal was shown");
     if (o.refusal)
         Expect(o.refusalText == "VUNT Install will not continue.\nWinNT 3.51 is not supported.",

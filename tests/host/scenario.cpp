@@ -293,6 +293,17 @@ std::string DescribeProgram(const char *name, const ScenarioProgram &p)
 const std::vector<SimButton> kMenuButtons = {
     {IDC_INSTALL_DIRECTX, 'D'}, {IDC_INSTALL_PRODUCT, 'V'}, {IDCANCEL, 'X'}};
 
+bool EndsQuietly(const Scenario &s)
+{
+    bool installed = s.productKey && (!s.keyLocked || !s.nt) && !HasFault(s, "RegOpenKeyExA");
+    return installed && s.tail.find(UPDATE_SWITCH) != std::string::npos;
+}
+
+bool IsRefused(const Scenario &s)
+{
+    return !EndsQuietly(s) && s.nt && s.major == 3 && s.minor == 51 && !HasFault(s, "GetVersionExA");
+}
+
 DWORD ExitCodeOf(const ScenarioProgram &p)
 {
     return p.crashes ? CRASH_EXIT_CODE : p.exitCode;
@@ -529,9 +540,8 @@ std::vector<std::string> CheckInvariants(const Scenario &s, const ScenarioRun &r
     const std::vector<std::string> &calls = SimCalls();
 
     /* The gates. */
-    bool quiet = s.productKey && (!s.keyLocked || !s.nt) && !HasFault(s, "RegOpenKeyExA") &&
-                 s.tail.find(UPDATE_SWITCH) != std::string::npos;
-    bool refused = !quiet && s.nt && s.major == 3 && s.minor == 51 && !HasFault(s, "GetVersionExA");
+    bool quiet = EndsQuietly(s);
+    bool refused = IsRefused(s);
     if (quiet) {
         for (const std::string &call : calls)
             Expect(CallName(call) == "RegOpenKeyExA" || CallName(call) == "RegCloseKey",

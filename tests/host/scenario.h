@@ -87,6 +87,11 @@ std::string InputName(SimUserKind kind, int value);
 std::string Printable(const std::string &text);
 /* The menu's buttons and their letters, as the resource script has them. */
 extern const std::vector<SimButton> kMenuButtons;
+/* What the gates do with the scenario's machine and command line: end at
+ * once (the product is installed and the tail holds the switch), or refuse
+ * Windows NT 3.51. */
+bool EndsQuietly(const Scenario &s);
+bool IsRefused(const Scenario &s);
 /* The program a scenario's child is: its exit code as the platform reports it. */
 DWORD ExitCodeOf(const ScenarioProgram &p);
 /* A few lines that say everything the scenario holds. */
