@@ -230,13 +230,15 @@ apply_registry() {
 
 # The registry as the prefix's .reg files hold it once every process has
 # ended, less what changes by itself: the write times of keys (a written
-# value or key shows in the lines that stay) and the date that Wine's
-# display driver records at each start.
+# value or key shows in the lines that stay), the date that Wine's display
+# driver records at each start, and the display devices it enumerates anew
+# (a server ended while it does so leaves them half written).
 registry_state() {
     local f
     for f in system.reg user.reg userdef.reg; do
         echo "=== $f"
-        sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$f"
+        sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$f" |
+            awk '/^\[/ { skip = index($0, "[System\\\\CurrentControlSet\\\\Enum\\\\DISPLAY\\\\") == 1 } !skip'
     done
 }
 
