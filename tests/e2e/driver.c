@@ -970,6 +970,51 @@ static int LauncherLeft(void)
     return found || FindAnchor() || FindMenu(0);
 }
 
+static const char *BaseName(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+/* Processes of a program, by its file name. */
+static int CountRunning(const char *exe)
+{
+    PROCESSENTRY32 entry;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    int n = 0;
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        n += !_stricmp(entry.szExeFile, exe);
+    CloseHandle(snapshot);
+    return n;
+}
+
+/* Starts logged of a program that have not ended. */
+static int CountLogged(const char *exe)
+{
+    int i, n = 0;
+    for (i = 0; i < g_childCount; ++i)
+        n += !g_children[i].endAt && !_stricmp(BaseName(g_children[i].path), exe);
+    return n;
+}
+
+/* A program the launcher started just before it ended may not have
+ * written its first line yet: waits, at most 10 s, until every stand-in
+ * that runs has, so that ending the prefix's processes loses none. */
+static void WaitForStartsLogged(const char *log)
+{
+    DWORD waited;
+    for (waited = 0; waited < 10000; waited += 50) {
+        ReadLog(log);
+        if (CountRunning(BaseName(DIRECTX_SETUP)) <= CountLogged(BaseName(DIRECTX_SETUP)) &&
+            CountRunning(BaseName(PRODUCT_SETUP)) <= CountLogged(BaseName(PRODUCT_SETUP)))
+            return;
+        Sleep(50);
+    }
+}
+
 static int PlayCommand(const char *planPath)
 {
     static struct Plan plan;
@@ -1065,6 +1110,8 @@ static int PlayCommand(const char *planPath)
     CloseHandle(pi.hProcess);
     if (ended)
         Sleep(300); /* what the launcher ends goes with it */
+    if (plan.log[0])
+        WaitForStartsLogged(plan.log);
     printf("left %s\n", !ended || LauncherLeft() ? "yes" : "no");
     return 0;
 }
