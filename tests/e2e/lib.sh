@@ -233,12 +233,14 @@ apply_registry() {
 # value or key shows in the lines that stay), the date that Wine's display
 # driver records at each start, and the display devices it enumerates anew
 # (a server ended while it does so leaves them half written).
+# The display devices' keys, which Wine's display driver writes anew.
+WINE_DISPLAY_KEYS='^\[(System\\\\CurrentControlSet\\\\(Enum\\\\DISPLAY|Control\\\\Video|Control\\\\Class\\\\\{4D36E96[8E]-)|Hardware\\\\DEVICEMAP\\\\VIDEO)'
 registry_state() {
     local f
     for f in system.reg user.reg userdef.reg; do
         echo "=== $f"
         sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$f" |
-            awk '/^\[/ { skip = index($0, "[System\\\\CurrentControlSet\\\\Enum\\\\DISPLAY\\\\") == 1 } !skip'
+            DEVICES=$WINE_DISPLAY_KEYS awk '/^\[/ { skip = $0 ~ ENVIRON["DEVICES"] } !skip'
     done
 }
 
