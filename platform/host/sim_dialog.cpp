@@ -120,8 +120,7 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
         MSG msg;
         if (TakeMessage(&msg, true)) {
             if (msg.message == WM_QUIT) {
-                w.quitPending = true;
-                w.quitCode = msg.wParam;
+                PostQuit(msg.wParam);
                 break;
             }
             if (msg.hwnd == dlg && (msg.message == WM_KEYDOWN || msg.message == WM_SIM_INPUT)) {

@@ -16,6 +16,14 @@ void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     msg.lParam = lParam;
     msg.time = w.now;
     w.queue.push_back(msg);
+    ++w.posts;
+}
+
+void PostQuit(WPARAM code)
+{
+    w.quitPending = true;
+    w.quitCode = code;
+    ++w.posts;
 }
 
 static BOOL RemoveTimer(HWND hwnd, UINT_PTR id)
@@ -43,10 +51,31 @@ bool HasMessage(void)
     return !w.queue.empty() || w.quitPending || DueTimer();
 }
 
+/* What wakes WaitMessage and MsgWaitForMultipleObjects: only what has come
+ * since the queue was last looked at.  A message that was already there
+ * then waits for the next one, or for a timer. */
+static bool HasNewMessage(void)
+{
+    FireDueActions();
+    if (w.posts != w.postsSeen)
+        return true;
+    for (const Timer &t : w.timers)
+        if (t.due > w.lookedAt && t.due <= w.now)
+            return true;
+    return false;
+}
+
+static void LookAtQueue(void)
+{
+    w.postsSeen = w.posts;
+    w.lookedAt = w.now;
+}
+
 /* Posted messages come first, then the quit request, then timers. */
 bool TakeMessage(MSG *msg, bool remove)
 {
     FireDueActions();
+    LookAtQueue();
     if (!w.queue.empty()) {
         *msg = w.queue.front();
         if (remove)
@@ -79,8 +108,10 @@ bool TakeMessage(MSG *msg, bool remove)
 DWORD NextEventTime(DWORD extra)
 {
     DWORD next = std::min(extra, StepDue());
+    /* A timer already due waits to be taken: it does not fire again. */
     for (const Timer &t : w.timers)
-        next = std::min(next, t.due);
+        if (t.due > w.now)
+            next = std::min(next, t.due);
     for (const TimedAction &a : w.timed)
         if (!a.done)
             next = std::min(next, a.at);
@@ -98,15 +129,19 @@ void AdvanceTo(DWORD t)
     FireDueActions();
 }
 
-/* Sleeps until the queue holds a message, or `until` comes. */
-void SleepUntilMessage(DWORD until, const char *who)
+static void SleepUntil(bool (*woken)(void), DWORD until, const char *who)
 {
-    while (!HasMessage() && w.now < until) {
+    while (!woken() && w.now < until) {
         DWORD next = NextEventTime(until);
         if (next == SIM_FOREVER)
             throw SimAbort{Format("%s would wait for ever: no timer, no event", who)};
         AdvanceTo(next);
     }
+}
+
+void SleepUntilMessage(DWORD until, const char *who)
+{
+    SleepUntil(HasMessage, until, who);
 }
 
 } // namespace sim
@@ -117,9 +152,8 @@ void PostQuitMessage(int nExitCode)
 {
     Record(Format("PostQuitMessage(%d)", nExitCode));
     Step();
-    w.quitPending = true;
     w.quitPosted = true;
-    w.quitCode = (WPARAM)nExitCode;
+    PostQuit((WPARAM)nExitCode);
 }
 
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
@@ -145,20 +179,21 @@ BOOL WaitMessage(void)
 {
     Record("WaitMessage()");
     Step();
-    SleepUntilMessage(SIM_FOREVER, "WaitMessage");
+    SleepUntil(HasNewMessage, SIM_FOREVER, "WaitMessage");
+    LookAtQueue();
     return TRUE;
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE *pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
-                                DWORD dwWakeMask)
+/* The wake bits Windows 95 knows, QS_KEY to QS_HOTKEY: it fails a wait
+ * that asks for any other. */
+static const DWORD WAKE_BITS_95 = 0x00FF;
+
+/* Wakes on new input, on the end of a child, or at the time-out. */
+static DWORD MsgWait(DWORD nCount, const HANDLE *pHandles, DWORD dwMilliseconds)
 {
-    Record(Format("MsgWaitForMultipleObjects(%u, %s, %s, %u, 0x%x)", nCount,
-                  nCount ? HandleLabel(pHandles[0]).c_str() : "NULL", fWaitAll ? "TRUE" : "FALSE", dwMilliseconds,
-                  dwWakeMask));
-    Step();
     DWORD deadline = dwMilliseconds == INFINITE ? SIM_FOREVER : w.now + dwMilliseconds;
     for (;;) {
-        if (HasMessage())
+        if (HasNewMessage())
             return WAIT_OBJECT_0 + nCount;
         DWORD next = NextEventTime(deadline);
         for (DWORD i = 0; i < nCount; ++i) {
@@ -176,6 +211,24 @@ DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE *pHandles, BOOL fWait
             throw SimAbort{"MsgWaitForMultipleObjects would wait for ever"};
         AdvanceTo(next);
     }
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE *pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
+                                DWORD dwWakeMask)
+{
+    Record(Format("MsgWaitForMultipleObjects(%u, %s, %s, %u, 0x%x)", nCount,
+                  nCount ? HandleLabel(pHandles[0]).c_str() : "NULL", fWaitAll ? "TRUE" : "FALSE", dwMilliseconds,
+                  dwWakeMask));
+    Step();
+    if (dwWakeMask & ~WAKE_BITS_95) {
+        Complain(Format("MsgWaitForMultipleObjects with the wake bits 0x%x, which Windows 95 rejects",
+                        dwWakeMask & ~WAKE_BITS_95));
+        return WAIT_FAILED;
+    }
+    DWORD result = MsgWait(nCount, pHandles, dwMilliseconds);
+    if (result != WAIT_FAILED)
+        LookAtQueue();
+    return result;
 }
 
 BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)

@@ -112,6 +112,11 @@ struct World {
     bool quitPending = false;
     bool quitPosted = false; /* PostQuitMessage has been called */
     WPARAM quitCode = 0;
+    /* What is new in the queue: messages posted (the quit request among
+     * them) since the queue was last looked at, and timers due since. */
+    unsigned long posts = 0;
+    unsigned long postsSeen = 0;
+    DWORD lookedAt = 0;
     std::vector<Timer> timers;
     std::map<uintptr_t, Handle> handles;
     uintptr_t nextHandle = 0x1000;
@@ -155,11 +160,15 @@ BOOL DestroyInternal(HWND hwnd);
 
 /* sim_queue.cpp: the queue and the clock. */
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuit(WPARAM code);
 bool HasMessage(void);
+/* Takes the next message, or only looks at it; either way the queue has
+ * been looked at, and what it holds is no longer new. */
 bool TakeMessage(MSG *msg, bool remove);
 /* The next moment something happens, no later than `extra`. */
 DWORD NextEventTime(DWORD extra);
 void AdvanceTo(DWORD t);
+/* Sleeps until the queue holds a message, or `until` comes. */
 void SleepUntilMessage(DWORD until, const char *who);
 
 /* sim_user.cpp: the user. */
