@@ -13,5 +13,8 @@ add_library(launcher_sim STATIC
 target_include_directories(launcher_sim PUBLIC ${LAUNCHER_INCLUDES} platform/host)
 target_compile_options(launcher_sim PUBLIC ${SANITIZERS} -Wall -Wextra)
 target_link_options(launcher_sim PUBLIC ${SANITIZERS})
+# A local the launcher forgets to set holds the same non-zero pattern on
+# every run, so that the simulated platform sees the slip every time.
+target_compile_options(launcher_sim PRIVATE -ftrivial-auto-var-init=pattern)
 
 add_subdirectory(tests)

@@ -36,12 +36,32 @@ LONG RegCloseKey(HKEY hKey)
     return ERROR_SUCCESS;
 }
 
+/* A query that fails writes nothing: the record holds what its memory held
+ * before.  For a record the caller did not clear, that is taken to be the
+ * worst it could be, the answer an earlier query gave on Windows NT 3.51. */
+static void LeaveAsFound(OSVERSIONINFOA *info)
+{
+    const unsigned char *p = (const unsigned char *)&info->dwMajorVersion;
+    const unsigned char *end = (const unsigned char *)(info + 1);
+    while (p < end && !*p)
+        ++p;
+    if (p == end)
+        return;
+    info->dwMajorVersion = 3;
+    info->dwMinorVersion = 51;
+    info->dwBuildNumber = 1057;
+    info->dwPlatformId = 2;
+    info->szCSDVersion[0] = 0;
+}
+
 BOOL GetVersionExA(OSVERSIONINFOA *info)
 {
     Record(Format("GetVersionExA(%u)", info->dwOSVersionInfoSize));
     Step();
-    if (Failing("GetVersionExA") || info->dwOSVersionInfoSize != 148)
+    if (Failing("GetVersionExA") || info->dwOSVersionInfoSize != 148) {
+        LeaveAsFound(info);
         return FALSE;
+    }
     info->dwMajorVersion = w.major;
     info->dwMinorVersion = w.minor;
     info->dwBuildNumber = w.build;
