@@ -202,6 +202,7 @@ bool PeReadImports(const PeFile &pe, std::vector<PeImportDll> *dlls, std::string
         PeImportDll dll;
         dll.timeDateStamp = Dword(pe.bytes, at + 4);
         dll.forwarderChain = Dword(pe.bytes, at + 8);
+        dll.firstThunk = firstThunk;
         if (!ReadString(pe, nameRva, &dll.name))
             return Fail(error, "DLL name at RVA " + Hex(nameRva) + " unreadable");
 

@@ -78,6 +78,7 @@ struct PeImportDll {
     std::string name;
     uint32_t timeDateStamp;         /* not 0 when the imports are bound */
     uint32_t forwarderChain;
+    uint32_t firstThunk;            /* RVA of its part of the import address table */
     std::vector<PeImportFunction> functions;
 };
 

@@ -73,7 +73,8 @@ enum {
     FILE_DLL = 0x2000,
     SUBSYSTEM_WINDOWS_GUI = 2,
     SCN_CNT_CODE = 0x00000020,
-    SCN_MEM_EXECUTE = 0x20000000
+    SCN_MEM_EXECUTE = 0x20000000,
+    SCN_MEM_WRITE = 0x80000000
 };
 
 TEST_F(SetupExe, IsAnI386GuiProgramForWindows4)
@@ -218,6 +219,43 @@ TEST_F(SetupExe, ImportsOnlyAllowedAnsiFunctionsByName)
             EXPECT_TRUE(allowed) << "imports " << f.name << " from " << dll.name << ", not on the allowed list";
         }
     }
+}
+
+/* The section that holds all of the `size` bytes at `rva`, or null. */
+static const PeSection *SectionHolding(const PeFile &file, uint32_t rva, uint32_t size)
+{
+    for (const PeSection &s : file.sections) {
+        uint32_t extent = std::max(s.virtualSize, s.rawSize);
+        if (rva >= s.virtualAddress && (uint64_t)rva + size <= (uint64_t)s.virtualAddress + extent)
+            return &s;
+    }
+    return nullptr;
+}
+
+/* Why a stretch of the image is not one the loader may write into, or
+ * empty when it is. */
+static std::string NotWritable(const PeFile &file, uint32_t rva, uint32_t size)
+{
+    const PeSection *s = SectionHolding(file, rva, size);
+    if (!s)
+        return "lies in no one section";
+    if (!(s->characteristics & SCN_MEM_WRITE))
+        return "lies in " + s->name + ", which is not writable";
+    return "";
+}
+
+/* The loader writes every imported function's address into the import
+ * address table.  Windows NT makes the table's pages writable for the
+ * time it takes; Windows 95 writes them as they are, so the table must lie
+ * in a writable section. */
+TEST_F(SetupExe, ImportAddressTableIsWritable)
+{
+    PeDataDirectory iat = PeDirectory(pe, PE_DIR_IAT);
+    ASSERT_NE(iat.rva, 0u) << "no import address table directory";
+    EXPECT_EQ(NotWritable(pe, iat.rva, iat.size), "") << "the import address table directory";
+    for (const PeImportDll &dll : imports)
+        EXPECT_EQ(NotWritable(pe, dll.firstThunk, 4 * ((uint32_t)dll.functions.size() + 1)), "")
+            << "the addresses imported from " << dll.name;
 }
 
 TEST_F(SetupExe, HasNoDelayLoadOrBoundImports)
