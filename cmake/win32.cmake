@@ -33,6 +33,23 @@ set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX .exe)
 
 # The icon, drawn as text and turned into setup.ico by a small host tool.
 include(${CMAKE_SOURCE_DIR}/resources/icon.cmake)
+
+# Started from the disc, setup.exe waits there while the DirectX setup runs,
+# its window minimised, which on Windows NT trims its pages out of memory.
+# Marked to run from the swap file, it is copied there when it starts, and
+# no page of it is read from the disc again: a disc taken out meanwhile
+# cannot make it fail.  Windows 95 ignores the mark.  GNU ld has no option
+# for it, so a small host tool sets it after the link.
+set(RUNFROMSWAP ${CMAKE_BINARY_DIR}/runfromswap)
+add_custom_command(
+    OUTPUT ${RUNFROMSWAP}
+    COMMAND ${HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${RUNFROMSWAP} ${CMAKE_SOURCE_DIR}/tools/runfromswap.cpp
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/runfromswap.cpp
+    COMMENT "Building host tool runfromswap"
+    VERBATIM)
+add_custom_target(runfromswap_tool DEPENDS ${RUNFROMSWAP})
+add_dependencies(setup runfromswap_tool)
+add_custom_command(TARGET setup POST_BUILD COMMAND ${RUNFROMSWAP} $<TARGET_FILE:setup> VERBATIM)
 # The Windows programs of the end-to-end tests.
 include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake)
 # The programs of the benchmark (`make bench`), built only on request.

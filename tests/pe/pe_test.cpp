@@ -70,6 +70,7 @@ std::string SetupExe::error;
 enum {
     MACHINE_I386 = 0x14C,
     FILE_EXECUTABLE_IMAGE = 0x0002,
+    FILE_REMOVABLE_RUN_FROM_SWAP = 0x0400,
     FILE_DLL = 0x2000,
     SUBSYSTEM_WINDOWS_GUI = 2,
     SCN_CNT_CODE = 0x00000020,
@@ -119,6 +120,14 @@ TEST_F(SetupExe, LayoutSuitsTheWindows95Loader)
     }
     EXPECT_LE(last, pe.sizeOfImage);
     EXPECT_TRUE(entryInCode) << "entry point " << Hex(pe.entryPoint) << " is not in a code section";
+}
+
+/* The launcher runs from the disc and waits there while the DirectX setup
+ * runs; Windows NT copies a program so marked to the swap file when it
+ * starts, so that no page of it is read from the disc again. */
+TEST_F(SetupExe, RunsFromTheSwapFileWhenStartedFromADisc)
+{
+    EXPECT_TRUE(pe.characteristics & FILE_REMOVABLE_RUN_FROM_SWAP) << "characteristics " << Hex(pe.characteristics);
 }
 
 TEST_F(SetupExe, HasNoTlsDirectory)
