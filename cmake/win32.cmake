@@ -40,14 +40,8 @@ include(${CMAKE_SOURCE_DIR}/resources/icon.cmake)
 # no page of it is read from the disc again: a disc taken out meanwhile
 # cannot make it fail.  Windows 95 ignores the mark.  GNU ld has no option
 # for it, so a small host tool sets it after the link.
-set(RUNFROMSWAP ${CMAKE_BINARY_DIR}/runfromswap)
-add_custom_command(
-    OUTPUT ${RUNFROMSWAP}
-    COMMAND ${HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${RUNFROMSWAP} ${CMAKE_SOURCE_DIR}/tools/runfromswap.cpp
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/runfromswap.cpp
-    COMMENT "Building host tool runfromswap"
-    VERBATIM)
-add_custom_target(runfromswap_tool DEPENDS ${RUNFROMSWAP})
+include(${CMAKE_SOURCE_DIR}/cmake/host-tool.cmake)
+add_host_tool(runfromswap RUNFROMSWAP)
 add_dependencies(setup runfromswap_tool)
 add_custom_command(TARGET setup POST_BUILD COMMAND ${RUNFROMSWAP} $<TARGET_FILE:setup> VERBATIM)
 # The Windows programs of the end-to-end tests.

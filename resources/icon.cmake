@@ -1,18 +1,12 @@
 # setup.exe's icon.  resources/icon.txt holds the picture as text; mkicon, a
 # small tool built with the host's own compiler, turns it into setup.ico for
 # the resource script and icon-preview.png for looking at it.
-find_program(HOST_CXX NAMES c++ g++ REQUIRED DOC "Host C++ compiler for build-time tools")
+include(${CMAKE_SOURCE_DIR}/cmake/host-tool.cmake)
 
-set(MKICON ${CMAKE_BINARY_DIR}/mkicon)
+add_host_tool(mkicon MKICON)
 set(SETUP_ICO ${CMAKE_BINARY_DIR}/setup.ico)
 set(ICON_PREVIEW ${CMAKE_BINARY_DIR}/icon-preview.png)
 
-add_custom_command(
-    OUTPUT ${MKICON}
-    COMMAND ${HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${MKICON} ${CMAKE_SOURCE_DIR}/tools/mkicon.cpp
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/mkicon.cpp
-    COMMENT "Building host tool mkicon"
-    VERBATIM)
 add_custom_command(
     OUTPUT ${SETUP_ICO} ${ICON_PREVIEW}
     COMMAND ${MKICON} ${CMAKE_BINARY_DIR}/described/icon.txt ${SETUP_ICO} ${ICON_PREVIEW}
