@@ -94,9 +94,10 @@ static void InstallDirectX(void)
     if (!EnterDirectory(DIRECTX_DIR))
         return;
     BOOL started = StartChild(DIRECTX_SETUP);
-    /* The way down was exactly three names, so three steps up lead back to
-     * where the launcher started: no copy of the starting directory, and
-     * no buffer or call to keep one, is needed. */
+    /* The way down was a path of plain names, so as many steps up
+     * ("..\..\.." for directx\redist\directx) lead back to where the
+     * launcher started: no copy of the starting directory, and no buffer or
+     * call to keep one, is needed. */
     EnterDirectory(DIRECTX_BACK);
     if (!started)
         return;
