@@ -955,21 +955,6 @@ static void Perform(const struct PlanStep *step, HWND menu, HWND box)
     }
 }
 
-/* Another launcher process still there, by its file name. */
-static int LauncherLeft(void)
-{
-    PROCESSENTRY32 entry;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    int found = 0;
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        found |= !_stricmp(entry.szExeFile, "setup.exe");
-    CloseHandle(snapshot);
-    return found || FindAnchor() || FindMenu(0);
-}
-
 static const char *BaseName(const char *path)
 {
     const char *slash = strrchr(path, '\\');
@@ -989,6 +974,12 @@ static int CountRunning(const char *exe)
         n += !_stricmp(entry.szExeFile, exe);
     CloseHandle(snapshot);
     return n;
+}
+
+/* Another launcher process still there, by its file name, or its windows. */
+static int LauncherLeft(void)
+{
+    return CountRunning("setup.exe") || FindAnchor() || FindMenu(0);
 }
 
 /* Starts logged of a program that have not ended. */
